@@ -1,4 +1,12 @@
-int main()
+#include "app/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
 {
-    return 0;
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quorvel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    return app::runMain();
 }

@@ -1,0 +1,203 @@
+#pragma once
+
+// Window1, the main window: the whole state of an estimation run and its 51
+// controls (48 visible controls and three timers).
+//
+// State: the run parameters, the Adaptive PEST trial logs and step rule
+// (AdaptivePest), the Maximum-Likelihood PEST data and search (MlPest), the
+// plot picture `p`, the digit sounds `sss`, the key settings, the timings
+// and the report text.
+//
+// Handlers: Start/Reset/Quit/Prefs/Print-Save are PushButton1/3/2/6/4_Action;
+// the method box is CheckBox1_Action; response keys reach Event_KeyDown (and
+// Canvas1_KeyDown); Canvas1_Paint shows the plot; Timer1..3_Action speak the
+// next output; the quick-reference menus are PopupMenu1..3_Open/_Change; the
+// distance fields are EditField6/7_TextChange with BevelButton1_Action.
+
+#include "estimation/core/adaptive_pest.h"
+#include "estimation/core/ml_pest.h"
+#include "framework/controls.h"
+#include "framework/picture.h"
+#include "framework/sound.h"
+#include "framework/timer.h"
+#include "framework/window.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+// The timer classes of the main window; they carry the control's index and
+// its owning window, and are alike in all but their names.
+class Window1Timer : public fw::Timer {
+public:
+    using fw::Timer::Timer;
+    void _SetWindow(fw::Window* w) { ownerWindow = w; }
+    fw::Window* Window() const { return ownerWindow; }
+    std::int32_t _Index() const { return Index; }
+    void _SetIndex(std::int32_t i) { Index = i; }
+    void Constructor() {}
+
+    std::int32_t Index = 0;
+
+private:
+    fw::Window* ownerWindow = nullptr;
+};
+class Window1_Timer1 : public Window1Timer { using Window1Timer::Window1Timer; };
+class Window1_Timer2 : public Window1Timer { using Window1Timer::Window1Timer; };
+class Window1_Timer3 : public Window1Timer { using Window1Timer::Window1Timer; };
+
+#define QUORVEL_CONTROL(Type, Name) \
+    Type* Name() const { return control<Type>(QStringLiteral(#Name)); }
+
+class Window1 : public fw::Window, protected estimation::AdaptivePest, public estimation::MlPest {
+public:
+    static constexpr int kTrialLogSize = 201;
+
+    // The implicit instance: the open main window, made when there is none.
+    static Window1* instance();
+
+    // Control accessors, in creation order.
+    QUORVEL_CONTROL(fw::EditField, EditField1)
+    QUORVEL_CONTROL(fw::StaticText, StaticText1)
+    QUORVEL_CONTROL(fw::EditField, EditField3)
+    QUORVEL_CONTROL(fw::StaticText, StaticText2)
+    QUORVEL_CONTROL(fw::EditField, EditField4)
+    QUORVEL_CONTROL(fw::StaticText, StaticText3)
+    QUORVEL_CONTROL(fw::PushButton, PushButton1)
+    QUORVEL_CONTROL(fw::Canvas, Canvas1)
+    QUORVEL_CONTROL(fw::EditField, EditField2)
+    QUORVEL_CONTROL(fw::StaticText, StaticText4)
+    QUORVEL_CONTROL(fw::StaticText, StaticText5)
+    QUORVEL_CONTROL(fw::StaticText, StaticText6)
+    QUORVEL_CONTROL(fw::PushButton, PushButton2)
+    QUORVEL_CONTROL(fw::EditField, EditField5)
+    QUORVEL_CONTROL(fw::PopupMenu, PopupMenu1)
+    QUORVEL_CONTROL(fw::PopupMenu, PopupMenu2)
+    QUORVEL_CONTROL(fw::PopupMenu, PopupMenu3)
+    QUORVEL_CONTROL(fw::StaticText, StaticText7)
+    QUORVEL_CONTROL(fw::StaticText, StaticText8)
+    QUORVEL_CONTROL(fw::StaticText, StaticText9)
+    QUORVEL_CONTROL(fw::GroupBox, GroupBox1)
+    QUORVEL_CONTROL(fw::PushButton, PushButton3)
+    QUORVEL_CONTROL(fw::Slider, Slider1)
+    QUORVEL_CONTROL(fw::PushButton, PushButton4)
+    QUORVEL_CONTROL(fw::PushButton, PushButton6)
+    QUORVEL_CONTROL(fw::Slider, Slider2)
+    QUORVEL_CONTROL(fw::Slider, Slider3)
+    QUORVEL_CONTROL(fw::StaticText, StaticText10)
+    QUORVEL_CONTROL(fw::StaticText, StaticText11)
+    QUORVEL_CONTROL(fw::StaticText, StaticText12)
+    QUORVEL_CONTROL(fw::CheckBox, CheckBox1)
+    QUORVEL_CONTROL(fw::GroupBox, GroupBox2)
+    QUORVEL_CONTROL(fw::StaticText, StaticText13)
+    QUORVEL_CONTROL(fw::StaticText, StaticText14)
+    QUORVEL_CONTROL(fw::StaticText, StaticText15)
+    QUORVEL_CONTROL(fw::Timer, Timer1)
+    QUORVEL_CONTROL(fw::Timer, Timer2)
+    QUORVEL_CONTROL(fw::Timer, Timer3)
+    QUORVEL_CONTROL(fw::EditField, EditField6)
+    QUORVEL_CONTROL(fw::EditField, EditField7)
+    QUORVEL_CONTROL(fw::StaticText, StaticText16)
+    QUORVEL_CONTROL(fw::StaticText, StaticText17)
+    QUORVEL_CONTROL(fw::GroupBox, GroupBox3)
+    QUORVEL_CONTROL(fw::StaticText, StaticText18)
+    QUORVEL_CONTROL(fw::StaticText, StaticText19)
+    QUORVEL_CONTROL(fw::BevelButton, BevelButton1)
+    QUORVEL_CONTROL(fw::Line, Line1)
+    QUORVEL_CONTROL(fw::Line, Line2)
+    QUORVEL_CONTROL(fw::Line, Line3)
+    QUORVEL_CONTROL(fw::Line, Line4)
+    QUORVEL_CONTROL(fw::Line, Line5)
+
+    // Control event handlers.
+    void PushButton1_Action(fw::PushButton* sender);
+    bool Canvas1_KeyDown(fw::Canvas* sender, const QString& key);
+    void Canvas1_Paint(fw::Canvas* sender, fw::Graphics* g);
+    void PushButton2_Action(fw::PushButton* sender);
+    void PopupMenu1_Open(fw::PopupMenu* sender);
+    void PopupMenu1_Change(fw::PopupMenu* sender);
+    void PopupMenu2_Open(fw::PopupMenu* sender);
+    void PopupMenu2_Change(fw::PopupMenu* sender);
+    void PopupMenu3_Open(fw::PopupMenu* sender);
+    void PopupMenu3_Change(fw::PopupMenu* sender);
+    void PushButton3_Action(fw::PushButton* sender);
+    void PushButton4_Action(fw::PushButton* sender);
+    void PushButton6_Action(fw::PushButton* sender);
+    void CheckBox1_Action(fw::CheckBox* sender);
+    void Timer1_Action(fw::Timer* sender);
+    void Timer2_Action(fw::Timer* sender);
+    void Timer3_Action(fw::Timer* sender);
+    void EditField6_TextChange(fw::EditField* sender);
+    void EditField7_TextChange(fw::EditField* sender);
+    void BevelButton1_Action(fw::BevelButton* sender);
+
+    // Window events.
+    bool Event_KeyDown(const QString& key) override;
+    void Event_Open() override;
+
+    // Methods.
+    using estimation::AdaptivePest::runpest;
+    double distance_adjust();
+    void loadprefs();
+
+    // Public properties, in declaration order.
+    std::int32_t successkey = 0;
+    std::int32_t failkey = 0;
+    bool successall = false;
+    bool failall = false;
+    double starttime = 0;
+    double endtime = 0;
+    double totaltime = 0;
+    QString mydate;
+    QString mytime;
+    QString myoutput;
+    std::int32_t lowbound = 0;
+    std::int32_t upbound = 0;
+    std::int32_t myspread = 0;
+    double mydiff2 = 0;
+    double curstim = 0;
+    double laststim = 0;
+    double teststim = 0;
+
+protected:
+    void Layout() override;
+    void CreateControls() override;
+    void _CreateControls0();
+    void _CreateControls1();
+
+    void updatescreen(double value, std::int32_t response);
+    void makepicture(double setting, std::int32_t n, double diff);
+    void updateguides();
+    void resetvariables();
+    void delay(double ticks);
+
+    // Protected properties (those of the step rule live in AdaptivePest).
+    double lastsetting = 0;
+    double mydiff = 0;
+    double thediff = 0;
+    std::shared_ptr<fw::Picture> p;
+    std::array<double, kTrialLogSize> settinglog{};
+    std::array<double, kTrialLogSize> diflog{};
+    double myrmt = 0;
+    std::array<std::shared_ptr<fw::Sound>, 10> sss{};
+    std::int32_t clippedThresh = 0;
+
+private:
+    template <class T> T* make(const QString& name, int left, int top, int width, int height);
+    fw::StaticText* makeLabel(const QString& name, int left, int top, int width, int height,
+                              const QString& text, int size, fw::StaticText::Alignment align,
+                              bool bold = false);
+    fw::EditField* makeField(const QString& name, int left, int top, int width, int height,
+                             const QString& text, int size, bool multiline, bool readOnly,
+                             const QString& font = QStringLiteral("Times"));
+    fw::PushButton* makeButton(const QString& name, int left, int top, const QString& caption,
+                               bool bold = false);
+    fw::Slider* makeSlider(const QString& name, int left, int top);
+    fw::GroupBox* makeGroup(const QString& name, int left, int top, int width, int height,
+                            const QString& caption);
+    fw::PopupMenu* makePopup(const QString& name, int top);
+    template <class T> T* makeTimer(const QString& name, std::int32_t index);
+    fw::Line* makeLine(const QString& name, int x1, int y1, int x2, int y2);
+};
+
+#undef QUORVEL_CONTROL

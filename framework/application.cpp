@@ -1,0 +1,120 @@
+#include "framework/application.h"
+
+#include "framework/core/nil.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <vector>
+
+namespace fw {
+namespace {
+
+Application* g_app = nullptr;
+std::function<void(const QString&)> g_msgBoxHook;
+std::vector<FileType*> g_fileTypes;
+int g_quitCode = 0;
+
+} // namespace
+
+void _RuntimeRegisterAppObject(Application* app)
+{
+    g_app = app;
+}
+
+Application* appObject()
+{
+    return g_app;
+}
+
+void _RunFrameworkInitialization(const std::function<void()>& startup)
+{
+    g_quitCode = 0;
+    startup();
+}
+
+int _RuntimeRun()
+{
+    const int status = QApplication::exec();
+    return status != 0 ? status : g_quitCode;
+}
+
+void Quit(int code)
+{
+    g_quitCode = code;
+    QCoreApplication::exit(code);
+}
+
+void _UnhandledException(const std::exception_ptr& error)
+{
+    QString what = QStringLiteral("an unknown error");
+    try {
+        std::rethrow_exception(error);
+    } catch (const NilObjectException&) {
+        what = QStringLiteral("NilObjectException");
+    } catch (const std::exception& e) {
+        what = QString::fromUtf8(e.what());
+    } catch (...) {
+    }
+    MsgBox(QStringLiteral("An exception was not handled: %1.").arg(what));
+}
+
+void dispatch(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        _UnhandledException(std::current_exception());
+    }
+}
+
+void MsgBox(const QString& text)
+{
+    if (g_msgBoxHook) {
+        g_msgBoxHook(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+std::function<void(const QString&)> setMsgBoxHook(std::function<void(const QString&)> hook)
+{
+    auto old = std::move(g_msgBoxHook);
+    g_msgBoxHook = std::move(hook);
+    return old;
+}
+
+FileType::~FileType()
+{
+    std::erase(g_fileTypes, this);
+}
+
+QString FileType::toString()
+{
+    if (!m_registered) {
+        m_registered = true;
+        g_fileTypes.push_back(this);
+    }
+    return m_name;
+}
+
+QStringList registeredFileTypes()
+{
+    QStringList names;
+    for (const FileType* t : g_fileTypes)
+        names << t->Name();
+    return names;
+}
+
+const FileType* findFileType(const QString& name)
+{
+    for (const FileType* t : g_fileTypes)
+        if (t->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    return nullptr;
+}
+
+} // namespace fw

@@ -1,0 +1,288 @@
+#include "framework/window.h"
+
+#include "framework/application.h"
+#include "framework/controls.h"
+#include "framework/menu.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+#include <map>
+
+namespace fw {
+namespace {
+
+std::vector<Window*>& registry()
+{
+    static std::vector<Window*> windows;
+    return windows;
+}
+
+std::map<QString, Window::ModalHook>& modalHooks()
+{
+    static std::map<QString, Window::ModalHook> hooks;
+    return hooks;
+}
+
+bool editableTextFocus(QWidget* focus)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(focus))
+        return !line->isReadOnly();
+    if (auto* text = qobject_cast<QPlainTextEdit*>(focus))
+        return !text->isReadOnly();
+    return false;
+}
+
+// Routes key presses to the framework window they belong to.
+class KeyRouter : public QObject {
+public:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        // A key that Qt passes on from child to parent is routed once only.
+        if (key == m_last && key->timestamp() == m_lastStamp)
+            return false;
+        m_last = key;
+        m_lastStamp = key->timestamp();
+        auto* window = dynamic_cast<Window*>(static_cast<QWidget*>(receiver)->window());
+        if (!window)
+            return false;
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false;
+        QWidget* focus = QApplication::focusWidget();
+        if (editableTextFocus(focus))
+            return false;
+        if (auto* canvas = dynamic_cast<Canvas*>(focus); canvas && canvas->KeyDown)
+            return false;  // the canvas's own KeyDown takes it
+        const QString text = keyText(key);
+        if (text.isEmpty())
+            return false;
+        bool handled = false;
+        dispatch([&] { handled = window->Event_KeyDown(text); });
+        return handled;
+    }
+
+private:
+    const QKeyEvent* m_last = nullptr;
+    quint64 m_lastStamp = 0;
+};
+
+void installKeyRouter()
+{
+    static KeyRouter* router = nullptr;
+    if (!router) {
+        router = new KeyRouter;
+        qApp->installEventFilter(router);
+    }
+}
+
+} // namespace
+
+Window::Window() : QWidget(nullptr, Qt::Window)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_content = new QWidget(this);
+    m_content->setObjectName(QStringLiteral("content"));
+    m_content->setAutoFillBackground(true);
+    installKeyRouter();
+}
+
+Window::~Window()
+{
+    unregister();
+}
+
+void Window::construct(const QString& className)
+{
+    if (m_constructed)
+        return;
+    m_constructed = true;
+    m_className = className;
+    registry().push_back(this);
+    Layout();
+    CreateControls();
+    if (m_visibleOnCreation)
+        show();
+    for (const auto& [name, object] : m_controls)
+        if (auto* rc = dynamic_cast<RectControl*>(object); rc && rc->Open)
+            dispatch(rc->Open);
+    dispatch([this] { Event_Open(); });
+}
+
+bool Window::Event_KeyDown(const QString&)
+{
+    return false;
+}
+
+void Window::Show()
+{
+    if (m_closed)
+        return;
+    show();
+    raise();
+    activateWindow();
+}
+
+void Window::ShowModal()
+{
+    if (m_closed)
+        return;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    QPointer<Window> self(this);
+    if (auto it = modalHooks().find(m_className); it != modalHooks().end() && it->second) {
+        ModalHook hook = it->second;
+        dispatch([&] { hook(this); });
+    }
+    if (!self || m_closed)
+        return;
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    if (self)
+        m_modalLoop = nullptr;
+}
+
+void Window::Close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    unregister();
+    hide();
+    if (m_modalLoop)
+        m_modalLoop->quit();
+    deleteLater();
+}
+
+void Window::closeEvent(QCloseEvent* event)
+{
+    // A window without a close box is closed only by the application.
+    if (!m_closeBox && !m_closed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Close();
+}
+
+void Window::setContentSize(int width, int height)
+{
+    m_content->setFixedSize(width, height);
+    const int top = m_qtMenuBar ? m_qtMenuBar->sizeHint().height() : 0;
+    m_content->move(0, top);
+    if (m_qtMenuBar)
+        m_qtMenuBar->setGeometry(0, 0, width, top);
+    setFixedSize(width, height + top);
+}
+
+int Window::contentWidth() const
+{
+    return m_content->width();
+}
+
+int Window::contentHeight() const
+{
+    return m_content->height();
+}
+
+void Window::setBackColor(const QColor& color)
+{
+    QPalette pal = m_content->palette();
+    pal.setColor(QPalette::Window, color);
+    m_content->setPalette(pal);
+}
+
+void Window::setCloseBox(bool on)
+{
+    m_closeBox = on;
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (on)
+        flags |= Qt::WindowCloseButtonHint;
+    setWindowFlags(flags);
+}
+
+void Window::setMenuBar(fw::MenuBar* bar)
+{
+    m_menuBarModel = bar;
+    delete m_qtMenuBar;
+    m_qtMenuBar = nullptr;
+    if (!bar)
+        return;
+    if (m_menuBarVisible) {
+        m_qtMenuBar = bar->buildQtMenuBar(this);
+        m_qtMenuBar->setNativeMenuBar(false);
+    } else {
+        bar->addShortcuts(this);
+    }
+    setContentSize(m_content->width(), m_content->height());
+}
+
+void Window::registerControl(const QString& name, QObject* control)
+{
+    control->setObjectName(name);
+    m_controls.emplace_back(name, control);
+}
+
+QObject* Window::controlObject(const QString& name) const
+{
+    for (const auto& [n, object] : m_controls)
+        if (n == name)
+            return object;
+    return nullptr;
+}
+
+QStringList Window::controlNames() const
+{
+    QStringList names;
+    for (const auto& entry : m_controls)
+        names << entry.first;
+    return names;
+}
+
+Window* Window::_GetImplicitWindow(const QString& className)
+{
+    for (Window* w : registry())
+        if (w->m_className == className && !w->m_closed)
+            return w;
+    return nullptr;
+}
+
+std::vector<Window*> Window::openWindows()
+{
+    return registry();
+}
+
+void Window::releaseAll()
+{
+    const std::vector<Window*> windows = registry();
+    for (Window* w : windows) {
+        w->m_closed = true;
+        delete w;
+    }
+    registry().clear();
+}
+
+Window::ModalHook Window::setModalHook(const QString& className, ModalHook hook)
+{
+    ModalHook old = modalHooks()[className];
+    modalHooks()[className] = std::move(hook);
+    return old;
+}
+
+void Window::unregister()
+{
+    std::erase(registry(), this);
+}
+
+} // namespace fw

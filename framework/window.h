@@ -1,0 +1,118 @@
+#pragma once
+
+// The framework's window. A window class builds itself in construct():
+// Layout (menu bar and window settings), CreateControls (controls made,
+// registered by name and bound to handlers), the controls' Open events and
+// then Event_Open. Each class has one implicit instance, found by class name
+// while the window is open; a closed window is never found again.
+//
+// Keys: a key goes to the window's Event_KeyDown unless an editable text
+// field has the focus (it takes the key, Tab included) or a Ctrl, Alt or
+// Meta shortcut is pressed. A key the handler returns false for goes on to
+// Qt (Tab moves the focus, Space presses a focused button).
+
+#include "framework/core/nil.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QMenuBar;
+class QEventLoop;
+
+namespace fw {
+
+class MenuBar;
+
+class Window : public QWidget {
+public:
+    Window();
+    ~Window() override;
+
+    // Builds the window and opens it; called once by the implicit accessor.
+    void construct(const QString& className);
+    QString className() const { return m_className; }
+
+    // Events.
+    virtual void Event_Open() {}
+    virtual bool Event_KeyDown(const QString& key);
+
+    void Show();
+    // Shows the window modally and returns when it has closed.
+    void ShowModal();
+    void Close();
+    bool closed() const { return m_closed; }
+
+    // Window settings, applied by Layout.
+    QString Title() const { return windowTitle(); }
+    void setTitle(const QString& title) { setWindowTitle(title); }
+    void setContentSize(int width, int height);
+    int contentWidth() const;
+    int contentHeight() const;
+    void setBackColor(const QColor& color);
+    void setCloseBox(bool on);
+    bool CloseBox() const { return m_closeBox; }
+    void setVisibleOnCreation(bool on) { m_visibleOnCreation = on; }
+    void setMenuBar(fw::MenuBar* bar);
+    fw::MenuBar* MenuBar() const { return m_menuBarModel; }
+    void setMenuBarVisible(bool on) { m_menuBarVisible = on; }
+    QMenuBar* qtMenuBar() const { return m_qtMenuBar; }
+
+    // The content area, where controls live; their positions are from its
+    // top-left corner.
+    QWidget* content() const { return m_content; }
+
+    // Controls, registered by name in creation order.
+    void registerControl(const QString& name, QObject* control);
+    QObject* controlObject(const QString& name) const;
+    template <class T> T* control(const QString& name) const
+    {
+        return nn(dynamic_cast<T*>(controlObject(name)), "NilObjectException");
+    }
+    QStringList controlNames() const;
+
+    // The open window registered under a class name, or nullptr.
+    static Window* _GetImplicitWindow(const QString& className);
+    template <class W> static W* implicitInstance(const QString& className)
+    {
+        if (Window* open = _GetImplicitWindow(className))
+            return nn(dynamic_cast<W*>(open));
+        auto* w = new W();
+        w->construct(className);
+        return w;
+    }
+    // Every open window, oldest first.
+    static std::vector<Window*> openWindows();
+    // Deletes every window (at shut-down).
+    static void releaseAll();
+
+    // Tests answer a modal window of a class through a hook, called once it
+    // is shown; when the hook leaves it open, the modal loop runs as usual.
+    using ModalHook = std::function<void(Window*)>;
+    static ModalHook setModalHook(const QString& className, ModalHook hook);
+
+protected:
+    virtual void Layout() {}
+    virtual void CreateControls() {}
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void unregister();
+    QString m_className;
+    QWidget* m_content = nullptr;
+    QMenuBar* m_qtMenuBar = nullptr;
+    fw::MenuBar* m_menuBarModel = nullptr;
+    bool m_menuBarVisible = true;
+    bool m_closeBox = true;
+    bool m_visibleOnCreation = true;
+    bool m_closed = false;
+    bool m_constructed = false;
+    QEventLoop* m_modalLoop = nullptr;
+    std::vector<std::pair<QString, QObject*>> m_controls;
+};
+
+} // namespace fw
