@@ -135,8 +135,7 @@ public:
     bool Event_KeyDown(const QString& key) override;
     void Event_Open() override;
 
-    // Methods.
-    using estimation::AdaptivePest::runpest;
+    // Methods (runpest, the step rule, is inherited and protected).
     double distance_adjust();
     void loadprefs();
 
