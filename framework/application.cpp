@@ -63,7 +63,9 @@ void _UnhandledException(const std::exception_ptr& error)
 void dispatch(const std::function<void()>& handler)
 {
     try {
-        handler();
+        // A copy: a handler may rebind the control event it was called from.
+        const std::function<void()> call = handler;
+        call();
     } catch (...) {
         _UnhandledException(std::current_exception());
     }

@@ -5,8 +5,41 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace fw {
+namespace {
+
+// Coordinates may be anything an Int32 holds; sums like x + width are taken
+// in 64 bits and shapes are cut to the surface before Qt sees them, so that
+// nothing overflows and a shape far off the surface draws nothing.
+struct Frame {
+    std::int64_t left, top, right, bottom;  // right and bottom exclusive
+};
+
+// A picture is cut to its own size; a paint event's painter (which may be
+// translated or scaled) only to a frame far larger than any screen or page.
+Frame surfaceFrame(bool picture, int width, int height)
+{
+    constexpr std::int64_t far = 1 << 24;
+    if (picture)
+        return {0, 0, width, height};
+    return {-far, -far, far, far};
+}
+
+// The part of the rectangle on the frame; empty for a non-positive size.
+QRect visiblePart(const Frame& f, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h)
+{
+    if (w <= 0 || h <= 0)
+        return {};
+    const std::int64_t left = std::max(x, f.left), top = std::max(y, f.top);
+    const std::int64_t right = std::min(x + w, f.right), bottom = std::min(y + h, f.bottom);
+    if (left >= right || top >= bottom)
+        return {};
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+} // namespace
 
 QColor RGB(int r, int g, int b)
 {
@@ -46,37 +79,57 @@ template <class F> void Graphics::paint(F&& f)
 
 void Graphics::FillRect(int x, int y, int width, int height)
 {
-    paint([&](QPainter& p) { p.fillRect(x, y, width, height, m_foreColor); });
+    const QRect r = visiblePart(surfaceFrame(m_image, m_width, m_height), x, y, width, height);
+    if (r.isEmpty())
+        return;
+    paint([&](QPainter& p) { p.fillRect(r, m_foreColor); });
 }
 
 void Graphics::DrawRect(int x, int y, int width, int height)
 {
+    if (width <= 0 || height <= 0)
+        return;
+    const Frame f = surfaceFrame(m_image, m_width, m_height);
+    const std::int64_t pw = std::max(1, m_penWidth), ph = std::max(1, m_penHeight);
+    const std::int64_t x0 = x, y0 = y, w = width, h = height;
+    const QRect edges[] = {
+        visiblePart(f, x0, y0, w, ph),
+        visiblePart(f, x0, y0 + h - ph, w, ph),
+        visiblePart(f, x0, y0, pw, h),
+        visiblePart(f, x0 + w - pw, y0, pw, h),
+    };
+    if (std::all_of(std::begin(edges), std::end(edges), [](const QRect& r) { return r.isEmpty(); }))
+        return;
     paint([&](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_foreColor);
-        const int pw = std::max(1, m_penWidth), ph = std::max(1, m_penHeight);
-        p.drawRect(x, y, width, ph);
-        p.drawRect(x, y + height - ph, width, ph);
-        p.drawRect(x, y, pw, height);
-        p.drawRect(x + width - pw, y, pw, height);
+        for (const QRect& r : edges)
+            if (!r.isEmpty())
+                p.fillRect(r, m_foreColor);
     });
 }
 
 void Graphics::FillOval(int x, int y, int width, int height)
 {
+    const Frame f = surfaceFrame(m_image, m_width, m_height);
+    if (visiblePart(f, x, y, width, height).isEmpty())
+        return;
     paint([&](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(Qt::NoPen);
         p.setBrush(m_foreColor);
-        p.drawEllipse(x, y, width, height);
+        p.drawEllipse(QRectF(double(x), double(y), double(width), double(height)));
     });
 }
 
 void Graphics::DrawLine(int x1, int y1, int x2, int y2)
 {
+    // A pen of PenWidth x PenHeight; its top-left corner follows the line.
+    const int w = std::max(1, std::max(m_penWidth, m_penHeight));
+    const Frame f = surfaceFrame(m_image, m_width, m_height);
+    const std::int64_t left = std::min(x1, x2), top = std::min(y1, y2);
+    const std::int64_t right = std::max(x1, x2), bottom = std::max(y1, y2);
+    if (visiblePart(f, left - 1, top - 1, right - left + w + 2, bottom - top + w + 2).isEmpty())
+        return;
     paint([&](QPainter& p) {
-        // A pen of PenWidth x PenHeight; its top-left corner follows the line.
-        const int w = std::max(1, std::max(m_penWidth, m_penHeight));
         QPen pen(m_foreColor, w, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         if (w == 1) {
             pen.setCapStyle(Qt::FlatCap);

@@ -3,6 +3,8 @@
 // Off-screen pictures and drawing. A Picture has one persistent Graphics, so
 // colour, pen and font set in one drawing step stay for the next. A Graphics
 // draws either into a picture or, during a paint event, onto a control.
+// Any Int32 coordinates are safe: what lies off the surface is not drawn,
+// and a rectangle or oval of zero or negative size draws nothing.
 
 #include <QColor>
 #include <QImage>

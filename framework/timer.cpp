@@ -42,8 +42,9 @@ void Timer::fire()
         m_mode = 0;
         m_timer.stop();
     }
-    if (Action)
-        dispatch([this] { Action(this); });
+    // A copy, so that an Action may replace or clear itself while it runs.
+    if (const auto action = Action)
+        dispatch([&] { action(this); });
 }
 
 } // namespace fw

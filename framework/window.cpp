@@ -47,12 +47,22 @@ public:
         if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = static_cast<QWidget*>(receiver);
         // A key that Qt passes on from child to parent is routed once only.
-        if (key == m_last && key->timestamp() == m_lastStamp)
-            return false;
+        // Qt reuses the event object for each parent in turn; a new key
+        // event may sit at the same address with the same timestamp (test
+        // events carry none), so the step to the parent is what tells.
+        const bool passedOn = key == m_last && key->timestamp() == m_lastStamp && key->key() == m_lastKey &&
+                              key->modifiers() == m_lastModifiers && m_lastReceiver &&
+                              widget == m_lastReceiver->parentWidget();
         m_last = key;
         m_lastStamp = key->timestamp();
-        auto* window = dynamic_cast<Window*>(static_cast<QWidget*>(receiver)->window());
+        m_lastKey = key->key();
+        m_lastModifiers = key->modifiers();
+        m_lastReceiver = widget;
+        if (passedOn)
+            return false;
+        auto* window = dynamic_cast<Window*>(widget->window());
         if (!window)
             return false;
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
@@ -73,6 +83,9 @@ public:
 private:
     const QKeyEvent* m_last = nullptr;
     quint64 m_lastStamp = 0;
+    int m_lastKey = 0;
+    Qt::KeyboardModifiers m_lastModifiers;
+    QPointer<QWidget> m_lastReceiver;
 };
 
 void installKeyRouter()
@@ -135,6 +148,10 @@ void Window::ShowModal()
 {
     if (m_closed)
         return;
+    // Qt applies a modality only when the window is shown; one already on
+    // screen (visible on creation) is shown again to become modal.
+    if (isVisible() && windowModality() != Qt::ApplicationModal)
+        hide();
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
