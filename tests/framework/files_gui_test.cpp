@@ -18,31 +18,58 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
 // The child half of the failed-write tests: when the test starts this
-// executable with these variables set, it writes the file before main runs
+// executable with these variables set, it saves the file before main runs
 // and reports by exit code, since every write (stderr too) may be failing.
+//
+// strace attaches to the child instead of starting it: a sanitizer build
+// checks memory by writing to a pipe and dies when that write fails. So the
+// child first saves once to a scratch file, which makes those first-use
+// checks while nothing fails, says it is ready, waits until the tracer
+// answers a probe call, and only then saves over the target.
 constexpr const char* kChildTarget = "QUORVEL_FILES_CHILD_TARGET";
+constexpr const char* kChildScratch = "QUORVEL_FILES_CHILD_SCRATCH";
 constexpr const char* kChildBytes = "QUORVEL_FILES_CHILD_BYTES";
 constexpr const char* kChildPiece = "QUORVEL_FILES_CHILD_PIECE";
-constexpr int kChildCloseTrue = 0, kChildCloseFalse = 3, kChildNoStream = 4;
+constexpr int kChildCloseTrue = 0, kChildCloseFalse = 3, kChildNoStream = 4, kChildNoTracer = 5;
+// getpgid(0) answers this only when the tracer has injected it.
+constexpr long kProbeAnswer = 7'777'777;
 
-[[maybe_unused]] const bool g_childRan = [] {
-    const char* target = std::getenv(kChildTarget);
-    if (!target)
-        return false;
-    const qsizetype bytes = qEnvironmentVariableIntValue(kChildBytes);
-    const qsizetype piece = std::max(1, qEnvironmentVariableIntValue(kChildPiece));
-    auto stream = fw::GetFolderItem(QString::fromUtf8(target))->CreateTextFile();
+int childSave(const char* path, qsizetype bytes, qsizetype piece)
+{
+    auto stream = fw::GetFolderItem(QString::fromUtf8(path))->CreateTextFile();
     if (!stream)
-        _exit(kChildNoStream);
+        return kChildNoStream;
     const QString text(piece, QLatin1Char('n'));
     for (qsizetype done = 0; done < bytes; done += piece)
         stream->Write(text.left(std::min(piece, bytes - done)));
-    _exit(stream->Close() ? kChildCloseTrue : kChildCloseFalse);
+    return stream->Close() ? kChildCloseTrue : kChildCloseFalse;
+}
+
+[[maybe_unused]] const bool g_childRan = [] {
+    const char* target = std::getenv(kChildTarget);
+    const char* scratch = std::getenv(kChildScratch);
+    if (!target || !scratch)
+        return false;
+    const qsizetype bytes = qEnvironmentVariableIntValue(kChildBytes);
+    const qsizetype piece = std::max(1, qEnvironmentVariableIntValue(kChildPiece));
+    if (childSave(scratch, bytes, piece) != kChildCloseTrue)
+        _exit(kChildNoStream);
+    // Ready for the tracer.
+    if (write(STDOUT_FILENO, "ready\n", 6) != 6)
+        _exit(kChildNoTracer);
+    bool traced = false;
+    for (int i = 0; i < 20'000 && !traced; ++i) {
+        traced = syscall(SYS_getpgid, 0) == kProbeAnswer;
+        if (!traced)
+            usleep(1000);
+    }
+    _exit(traced ? childSave(target, bytes, piece) : kChildNoTracer);
 }();
 
 QByteArray readBytes(const QString& path)
@@ -177,31 +204,42 @@ protected:
         if (m_strace.isEmpty())
             GTEST_SKIP() << "strace is not installed";
         ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_scratch.isValid());
         m_target = m_dir.filePath(QStringLiteral("PREFS"));
     }
 
-    // Runs the child under strace; returns its exit code.
+    // Runs the child with strace attached; returns the child's exit code.
     int runChild(const QString& injection, qsizetype bytes, qsizetype piece)
     {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(kChildTarget), m_target);
+        env.insert(QString::fromLatin1(kChildScratch), m_scratch.filePath(QStringLiteral("scratch")));
         env.insert(QString::fromLatin1(kChildBytes), QString::number(bytes));
         env.insert(QString::fromLatin1(kChildPiece), QString::number(piece));
         child.setProcessEnvironment(env);
-        child.start(m_strace, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
-                               QStringLiteral("/dev/null"), QStringLiteral("-e"), injection,
-                               QCoreApplication::applicationFilePath()});
-        if (!child.waitForFinished(60'000)) {
+        child.start(QCoreApplication::applicationFilePath(), {});
+        if (!child.waitForStarted() || !child.waitForReadyRead(60'000))
+            return -1;
+        QProcess tracer;
+        tracer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        tracer.start(m_strace, {QStringLiteral("-qq"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                QStringLiteral("-p"), QString::number(child.processId()), QStringLiteral("-e"),
+                                injection, QStringLiteral("-e"),
+                                QStringLiteral("inject=getpgid:retval=%1").arg(kProbeAnswer)});
+        const bool finished = child.waitForFinished(60'000);
+        if (!finished) {
             child.kill();
             child.waitForFinished();
-            return -1;
         }
+        tracer.waitForFinished(10'000);
+        if (!finished)
+            return -1;
         return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -2;
     }
 
     QString m_strace;
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir, m_scratch;
     QString m_target;
 };
 
@@ -228,7 +266,7 @@ TEST_F(FailedWrite, OldContentStaysAndTheFailureIsReported)
     }
 
     // Without a failure the same child replaces the file.
-    EXPECT_EQ(runChild(QStringLiteral("trace=none"), 1 << 20, 10'000), kChildCloseTrue);
+    EXPECT_EQ(runChild(QStringLiteral("trace=all"), 1 << 20, 10'000), kChildCloseTrue);
     EXPECT_EQ(readBytes(m_target), QByteArray(1 << 20, 'n'));
 }
 
