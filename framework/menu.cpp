@@ -151,8 +151,9 @@ QMenuBar* MenuBar::buildQtMenuBar(QWidget* window) const
     return bar;
 }
 
-void MenuBar::addShortcuts(QWidget* window) const
+std::vector<QAction*> MenuBar::addShortcuts(QWidget* window) const
 {
+    std::vector<QAction*> made;
     std::vector<const MenuItem*> todo{this};
     while (!todo.empty()) {
         const MenuItem* parent = todo.back();
@@ -170,8 +171,10 @@ void MenuBar::addShortcuts(QWidget* window) const
             act->setShortcut(QKeySequence(qtShortcutText(item->KeyboardShortcut())));
             QObject::connect(act, &QAction::triggered, window, [item] { dispatch([item] { item->action(); }); });
             window->addAction(act);
+            made.push_back(act);
         }
     }
+    return made;
 }
 
 QString qtShortcutText(const QString& shortcut)

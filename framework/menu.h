@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QMenuBar;
 class QMenu;
 class QWidget;
@@ -60,8 +61,9 @@ class MenuBar : public MenuItem {
 public:
     // Builds a Qt menu bar for a window from this model.
     QMenuBar* buildQtMenuBar(QWidget* window) const;
-    // Gives a window without a visible menu bar the items' shortcuts.
-    void addShortcuts(QWidget* window) const;
+    // Gives a window without a visible menu bar the items' shortcuts;
+    // returns the actions made (owned by the window).
+    std::vector<QAction*> addShortcuts(QWidget* window) const;
 };
 
 // Qt key sequence text for a framework shortcut ("Cmd+Q" -> "Ctrl+Q").

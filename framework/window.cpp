@@ -4,6 +4,7 @@
 #include "framework/controls.h"
 #include "framework/menu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -234,13 +235,16 @@ void Window::setMenuBar(fw::MenuBar* bar)
     m_menuBarModel = bar;
     delete m_qtMenuBar;
     m_qtMenuBar = nullptr;
+    for (QAction* act : m_shortcutActions)
+        delete act;
+    m_shortcutActions.clear();
     if (!bar)
         return;
     if (m_menuBarVisible) {
         m_qtMenuBar = bar->buildQtMenuBar(this);
         m_qtMenuBar->setNativeMenuBar(false);
     } else {
-        bar->addShortcuts(this);
+        m_shortcutActions = bar->addShortcuts(this);
     }
     setContentSize(m_content->width(), m_content->height());
 }

@@ -21,6 +21,7 @@
 #include <functional>
 #include <vector>
 
+class QAction;
 class QMenuBar;
 class QEventLoop;
 
@@ -105,6 +106,7 @@ private:
     QString m_className;
     QWidget* m_content = nullptr;
     QMenuBar* m_qtMenuBar = nullptr;
+    std::vector<QAction*> m_shortcutActions;  // without a visible menu bar
     fw::MenuBar* m_menuBarModel = nullptr;
     bool m_menuBarVisible = true;
     bool m_closeBox = true;

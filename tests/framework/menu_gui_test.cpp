@@ -57,6 +57,7 @@ class MenuWindow : public fw::Window {
 public:
     static inline fw::MenuBar* model = nullptr;
     static inline bool barVisible = true;
+    static inline bool setTwice = false;
     fw::EditField* field = nullptr;
     fw::EditField* memo = nullptr;
     fw::PushButton* button = nullptr;
@@ -66,6 +67,8 @@ protected:
     {
         setMenuBarVisible(barVisible);
         setMenuBar(model);
+        if (setTwice)
+            setMenuBar(model);
         setContentSize(300, 200);
     }
 
@@ -90,6 +93,7 @@ protected:
         m_model = makeModel();
         MenuWindow::model = m_model.get();
         MenuWindow::barVisible = true;
+        MenuWindow::setTwice = false;
         QApplication::clipboard()->clear();
     }
 
@@ -167,13 +171,16 @@ TEST_F(Menus, CtrlQQuitsFromAnyWindow)
         const char* name;
         bool barVisible;
         bool focusField;
+        bool setTwice;
     };
-    const Case cases[] = {{"menu bar shown, button focused", true, false},
-                          {"menu bar shown, text field focused", true, true},
-                          {"no visible menu bar", false, false}};
+    const Case cases[] = {{"menu bar shown, button focused", true, false, false},
+                          {"menu bar shown, text field focused", true, true, false},
+                          {"no visible menu bar", false, false, false},
+                          {"no visible menu bar, set twice", false, false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MenuWindow::barVisible = c.barVisible;
+        MenuWindow::setTwice = c.setTwice;
         MenuWindow* w = openWindow();
         QWidget* target = c.focusField ? static_cast<QWidget*>(w->field->lineEdit()) : w->button;
         target->setFocus();
