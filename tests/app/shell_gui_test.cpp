@@ -8,6 +8,7 @@
 #include "estimation/window1.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "tests/support/private_config.h"
 #include "framework/menu.h"
 #include "framework/window.h"
 
@@ -59,18 +60,8 @@ Window1* mainWindow()
 // Every test starts with no cached resource, the default Resources folder,
 // no start-up hook, message boxes recorded instead of shown, and a private
 // configuration folder.
-class Shell : public ::testing::Test {
+class Shell : public PrivateConfigTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_config = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", s_config->path().toLocal8Bit());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_config;
-        s_config = nullptr;
-    }
 
     void SetUp() override
     {
@@ -125,10 +116,7 @@ protected:
 
     QStringList m_messages;
     bool m_loopRan = false;
-    static QTemporaryDir* s_config;
 };
-
-QTemporaryDir* Shell::s_config = nullptr;
 
 // A copy of the built Resources folder that a test may damage.
 class ResourcesCopy {

@@ -6,6 +6,7 @@
 #include "app/resources.h"
 #include "estimation/window1.h"
 #include "framework/files.h"
+#include "tests/support/private_config.h"
 #include "framework/picture.h"
 
 #include <gtest/gtest.h>
@@ -104,18 +105,8 @@ const QColor kGrey(150, 150, 150);
 
 // The window made afresh for each test, as start-up makes it; the default
 // Resources folder, a private configuration folder.
-class MainWindow : public ::testing::Test {
+class MainWindow : public PrivateConfigTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_config = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", s_config->path().toLocal8Bit());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_config;
-        s_config = nullptr;
-    }
     void SetUp() override
     {
         resources::resetAll();
@@ -132,10 +123,7 @@ protected:
     }
 
     Window1* w = nullptr;
-    static QTemporaryDir* s_config;
 };
-
-QTemporaryDir* MainWindow::s_config = nullptr;
 
 // The text, font and style settings of a control with text.
 void expectText(const Row& r, const fw::RectControl* c, const QString& text, const QWidget* shown)
