@@ -83,6 +83,18 @@ void runEdit(EditCommand cmd)
     }
 }
 
+// The Qt action of one item: its text, name and shortcut, carrying out the
+// item's action for the window.
+QAction* makeAction(MenuItem* item, QObject* parent, QWidget* window)
+{
+    auto* act = new QAction(item->Text(), parent);
+    act->setObjectName(item->Name());
+    if (!item->KeyboardShortcut().isEmpty())
+        act->setShortcut(QKeySequence(qtShortcutText(item->KeyboardShortcut())));
+    QObject::connect(act, &QAction::triggered, window, [item] { dispatch([item] { item->action(); }); });
+    return act;
+}
+
 void addItems(QMenu* menu, const MenuItem& parent, QWidget* window)
 {
     for (int i = 0; i < parent.Count(); ++i) {
@@ -95,12 +107,8 @@ void addItems(QMenu* menu, const MenuItem& parent, QWidget* window)
             addItems(menu->addMenu(item->Text()), *item, window);
             continue;
         }
-        QAction* act = menu->addAction(item->Text());
-        act->setObjectName(item->Name());
-        if (!item->KeyboardShortcut().isEmpty()) {
-            act->setShortcut(QKeySequence(qtShortcutText(item->KeyboardShortcut())));
-        }
-        QObject::connect(act, &QAction::triggered, window, [item] { dispatch([item] { item->action(); }); });
+        QAction* act = makeAction(item, menu, window);
+        menu->addAction(act);
         if (item->AutoEnable() && editCommand(item->Name()) != EditCommand::None) {
             const EditCommand cmd = editCommand(item->Name());
             QObject::connect(menu, &QMenu::aboutToShow, act, [act, cmd] { act->setEnabled(editEnabled(cmd)); });
@@ -166,10 +174,7 @@ std::vector<QAction*> MenuBar::addShortcuts(QWidget* window) const
             }
             if (item->KeyboardShortcut().isEmpty())
                 continue;
-            auto* act = new QAction(item->Text(), window);
-            act->setObjectName(item->Name());
-            act->setShortcut(QKeySequence(qtShortcutText(item->KeyboardShortcut())));
-            QObject::connect(act, &QAction::triggered, window, [item] { dispatch([item] { item->action(); }); });
+            QAction* act = makeAction(item, window, window);
             window->addAction(act);
             made.push_back(act);
         }
