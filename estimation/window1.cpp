@@ -242,9 +242,7 @@ void Window1::Event_Open()
     mystep = 7.0;
     p = fw::NewPicture(550, 387, 32);
     p->Graphics()->DrawPicture(NewSplash().get(), 0, 0);
-    const std::shared_ptr<fw::Sound> digits[10] = {s0(), s1(), s2(), s3(), s4(), s5(), s6(), s7(), s8(), s9()};
-    for (int k = 0; k < 10; ++k)
-        sss[size_t(k)] = digits[k];
+    sss = {s0(), s1(), s2(), s3(), s4(), s5(), s6(), s7(), s8(), s9()};  // entry k speaks k
     successkey = 49;
     failkey = 48;
 }
