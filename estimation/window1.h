@@ -182,6 +182,18 @@ protected:
     std::int32_t clippedThresh = 0;
 
 private:
+    // One response key, as both key handlers take it: classification, the
+    // trial, then the half-second wait.
+    bool respondToKey(const QString& key);
+    void runTrial(std::int32_t response);
+    void estimateReached();
+    // One firing of an announcement timer: speaks digit `place` (1..3) of
+    // clippedThresh once no digit sound plays, then hands on to `next`.
+    void announceDigit(fw::Timer* sender, std::int32_t place, fw::Timer* next);
+    // True while the method switch runs, so the box's own changes inside it
+    // do not run it again.
+    bool m_switchingMethod = false;
+
     template <class T> T* make(const QString& name, int left, int top, int width, int height);
     fw::StaticText* makeLabel(const QString& name, int left, int top, int width, int height,
                               const QString& text, int size, fw::StaticText::Alignment align,
