@@ -1,5 +1,61 @@
 // Window1's side of the preferences: reading the file, and the "Prefs" button.
 #include "estimation/window1.h"
 
-void Window1::PushButton6_Action(fw::PushButton*) {}
-void Window1::loadprefs() {}
+#include "framework/core/text.h"
+#include "prefs/core/pest_prefs.h"
+#include "prefs/prefs_file.h"
+#include "prefs/window2.h"
+
+void Window1::PushButton6_Action(fw::PushButton*)
+{
+    Window2::instance()->ShowModal();
+    loadprefs();
+}
+
+void Window1::loadprefs()
+{
+    // A missing file brings up the Preferences window, whose opening writes
+    // the default file; it is shown once per load, so a file that can never
+    // be written does not bring the window back again and again.
+    bool dialogShown = false;
+    for (;;) {
+        const prefs::FileRead file = prefs::readPrefsFile();
+        if (file.state == prefs::FileState::Missing && !dialogShown) {
+            dialogShown = true;
+            Window2::instance()->ShowModal();
+            continue;
+        }
+        if (file.state != prefs::FileState::Read)
+            break;  // still missing, or unreadable (the operator has been told)
+        const std::optional<prefs::PestPrefs> r = prefs::decode(file.text);
+        if (!r)
+            break;  // not a preferences file: nothing is loaded
+        mysetting = fw::CDbl(r->initialOutput);
+        mystep = fw::CDbl(r->stepSize);
+        mydiff = fw::CDbl(r->diffThreshold);
+        Slider1()->setValue(r->voiceVolume);
+        Slider2()->setValue(r->signalVolume);
+        Slider3()->setValue(r->clickVolume);
+        successkey = r->successKey;
+        failkey = r->failKey;
+        successall = r->successAll;
+        failall = r->failAll;
+        lowbound = fw::CInt32(fw::CDbl(r->lowBound));
+        upbound = fw::CInt32(fw::CDbl(r->upBound));
+        myspread = fw::CInt32(fw::CDbl(r->spread));
+        mydiff2 = fw::CDbl(r->mlDiffThreshold);
+        // May run the method switch, which loads the same file once more.
+        CheckBox1()->setValue(r->useMaxLikelihood);
+        break;
+    }
+
+    if (CheckBox1()->Value()) {
+        EditField1()->setText(fw::Str(lowbound));
+        EditField4()->setText(fw::Str(upbound));
+        EditField3()->setText(fw::Str(myspread));
+    } else {
+        EditField1()->setText(fw::Str(mysetting));
+        EditField4()->setText(fw::Str(mystep));
+        EditField3()->setText(fw::Str(mydiff));
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/picture.h"
+#include "framework/window.h"
 
 #include <QFont>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace fw {
 namespace {
@@ -49,6 +51,19 @@ void setTextColor(QWidget* w, const QColor& color)
     pal.setColor(QPalette::Text, color);
     pal.setColor(QPalette::ButtonText, color);
     w->setPalette(pal);
+}
+
+QPoint RectControl::contentPos() const
+{
+    QPoint pos = m_self->pos();
+    // Add the places of the boxes it sits in, up to the content area (the
+    // widget whose parent is the framework window).
+    for (const QWidget* p = m_self->parentWidget(); p && p->parentWidget() && !p->isWindow(); p = p->parentWidget()) {
+        if (dynamic_cast<const Window*>(p->parentWidget()))
+            break;
+        pos += p->pos();
+    }
+    return pos;
 }
 
 void RectControl::Refresh(bool erase)
@@ -97,6 +112,7 @@ EditField::EditField(QWidget* parent, bool multiline) : QWidget(parent), RectCon
         editor = m_text;
     } else {
         m_line = new QLineEdit(this);
+        m_line->setMaxLength(std::numeric_limits<int>::max());  // no length limit
         QObject::connect(m_line, &QLineEdit::textChanged, this, [this] {
             if (TextChange)
                 dispatch(TextChange);

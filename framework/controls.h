@@ -36,8 +36,9 @@ public:
     explicit RectControl(QWidget* self) : m_self(self) {}
     virtual ~RectControl() = default;
 
-    int Left() const { return m_self->x(); }
-    int Top() const { return m_self->y(); }
+    // From the window's content area, also for a control placed in a group box.
+    int Left() const { return contentPos().x(); }
+    int Top() const { return contentPos().y(); }
     int Width() const { return m_self->width(); }
     int Height() const { return m_self->height(); }
     // Setters are the widget's own setEnabled and setVisible.
@@ -58,6 +59,7 @@ public:
     std::function<void()> Open;
 
 private:
+    QPoint contentPos() const;
     void applyFont();
     QWidget* m_self;
     QString m_fontName = QStringLiteral("Times");
