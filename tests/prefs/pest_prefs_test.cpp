@@ -4,20 +4,19 @@
 #include "prefs/core/pest_prefs.h"
 
 #include "framework/core/text.h"
+#include "tests/prefs/file_fuzzer.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QString>
 
-#include <cmath>
-#include <random>
 
 namespace {
 
 using prefs::PestPrefs;
 
-const QByteArray kDefaultFile = "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
+const QByteArray& kDefaultFile = quorvel::test::kDefaultPrefs;
 
 QString text(const char* s)
 {
@@ -177,79 +176,9 @@ TEST(PrefsRecord, FlagsAndNumbers)
 // it back gives a file of exactly 17 fields with no line end, whose numbers
 // are what the conversion makes of the file's fields, and which reads back
 // as written.
-class FileFuzzer {
-public:
-    explicit FileFuzzer(std::uint32_t seed) : m_rng(seed) {}
-
-    QByteArray next()
-    {
-        switch (pick(6)) {
-        case 0: return randomBytes(pick(200));
-        case 1: return mutated(kDefaultFile);
-        case 2: return withFields(false);
-        case 3: return withFields(true);
-        case 4: return mutated(withFields(false));
-        default: return QByteArray("PESTPREFS") + QByteArray(pick(5000), '\t') + randomBytes(pick(20));
-        }
-    }
-
-private:
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
-
-    QByteArray randomBytes(int n)
-    {
-        QByteArray b(n, '\0');
-        for (char& c : b)
-            c = static_cast<char>(pick(256));
-        return b;
-    }
-
-    QByteArray oddField()
-    {
-        static const char* const odd[] = {
-            "", "0", "1", "-5", "nan", "NaN", "inf", "-inf", "1e400", "-1e400", "999999999999", "2147483648",
-            "-2147483649", "50.5", "-0.5", ".45", "1e-400", " 7", "7 ", "\r", "\n", "\r\n", "ENDOFFILE",
-            "PESTPREFS", "\xC3\x28", "\xFF\xFE", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82",
-        };
-        switch (pick(5)) {
-        case 0: return QByteArray(odd[pick(std::size(odd))]);
-        case 1: return QByteArray::number(pick(300) - 100);
-        case 2: return QByteArray(pick(40) ? pick(1000) : 100'000, static_cast<char>('0' + pick(10)));
-        case 3: return QByteArray(pick(40), '\0') + randomBytes(pick(8));
-        default: return randomBytes(pick(12));
-        }
-    }
-
-    QByteArray withFields(bool extra)
-    {
-        QByteArray out = pick(10) ? QByteArray("PESTPREFS") : oddField();
-        const int n = extra ? 17 + pick(40) : pick(18);
-        for (int i = 1; i < n; ++i)
-            out += '\t' + oddField();
-        return out;
-    }
-
-    QByteArray mutated(QByteArray b)
-    {
-        const int edits = 1 + pick(6);
-        for (int i = 0; i < edits && !b.isEmpty(); ++i) {
-            const int at = pick(int(b.size()));
-            switch (pick(4)) {
-            case 0: b[at] = static_cast<char>(pick(256)); break;
-            case 1: b.remove(at, 1 + pick(8)); break;
-            case 2: b.insert(at, pick(2) ? QByteArray("\t") : oddField()); break;
-            default: b.insert(at, pick(2) ? QByteArray("\r\n") : QByteArray(1, '\0')); break;
-            }
-        }
-        return b;
-    }
-
-    std::mt19937 m_rng;
-};
-
 TEST(PrefsRecord, RandomAndMutatedFiles)
 {
-    FileFuzzer fuzz(20240607);
+    quorvel::test::FileFuzzer fuzz(20240607);
     int decoded = 0;
     for (int i = 0; i < 100'000; ++i) {
         const QByteArray bytes = fuzz.next();

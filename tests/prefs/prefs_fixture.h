@@ -9,6 +9,7 @@
 #include "framework/application.h"
 #include "framework/files.h"
 #include "framework/window.h"
+#include "tests/prefs/default_prefs.h"
 #include "tests/support/private_config.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,6 @@
 
 namespace quorvel::test {
 
-inline const QByteArray kDefaultPrefs =
-    "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
 
 inline QString prefsPath()
 {
