@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -269,6 +270,40 @@ TEST(PlotRedraw, EstimateValueAndOutputsOffThePicture)
             ++found;
         }
     EXPECT_EQ(found, 1);
+}
+
+// Random logs, steps and thresholds, extremes included: every redraw stays
+// well formed (the sanitizer build checks each conversion), and an infinite
+// scale never produces a green or red item.
+TEST(PlotRedraw, AnyInputGivesAWellFormedRedraw)
+{
+    std::uint32_t seed = 2024;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    const double extremes[] = {0.0, -0.0, 1e308, -1e308, 1e-308, 96.75, 100.0, -5.0,
+                               std::numeric_limits<double>::infinity(), std::nan("")};
+    const std::int32_t steps7[] = {0, 7, -7, 1, 2147483647, -2147483647 - 1};
+    const auto value = [&] {
+        return next() % 4 == 0 ? extremes[next() % std::size(extremes)] : double(next() % 20000) / 100.0 - 50.0;
+    };
+    Logs logs;
+    std::vector<PlotStep> out;
+    for (int round = 0; round < 2000; ++round) {
+        const std::int32_t n = std::int32_t(next() % 201);
+        for (int k = 0; k <= n; ++k) {
+            logs.setting[std::size_t(k)] = value();
+            logs.dif[std::size_t(k)] = value();
+        }
+        const bool ml = next() % 2;
+        const std::int32_t startstep = steps7[next() % std::size(steps7)];
+        estimation::plotSteps(input(logs, n, value(), ml, startstep, value(), value()), out);
+        ASSERT_FALSE(out.empty());
+        ASSERT_EQ(out.front(), (PlotStep{K::Color, 255, 255, 255, 0, {}}));
+        if (!ml && startstep == 0) {
+            const auto d = drawn(out);
+            ASSERT_EQ(countOf(d, K::FillRect, kGreen) + countOf(d, K::Line, kGreen), 0);
+            ASSERT_EQ(countOf(d, K::Line, kRed) + countOf(d, K::Text, kRed), 0);
+        }
+    }
 }
 
 TEST(PlotRedraw, OutOfRangeTrialCountDrawsNothing)
