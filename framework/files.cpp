@@ -10,10 +10,22 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 namespace fw {
 namespace {
 
 QString g_resourcesOverride;
+
+// Why a write failed. Qt gives "Unknown error" when the file system refused
+// a buffered write (disk full, file too large); the system's reason says more.
+QString failure(const QFileDevice& file, int error)
+{
+    const QString qt = file.errorString();
+    if (error != 0 && (qt.isEmpty() || qt == QStringLiteral("Unknown error")))
+        return qt_error_string(error);
+    return qt;
+}
 
 } // namespace
 
@@ -38,8 +50,9 @@ void TextOutputStream::Write(const QString& text)
     if (m_closed || !m_error.isEmpty())
         return;
     const QByteArray bytes = text.toUtf8();
+    errno = 0;
     if (m_file->write(bytes) != bytes.size())
-        m_error = m_file->errorString();
+        m_error = failure(*m_file, errno);
 }
 
 bool TextOutputStream::Close()
@@ -49,8 +62,9 @@ bool TextOutputStream::Close()
     m_closed = true;
     // A failed final write shows only in flush(); commit() alone would report
     // success and leave an empty file.
+    errno = 0;
     if (m_error.isEmpty() && !m_file->flush())
-        m_error = m_file->errorString();
+        m_error = failure(*m_file, errno);
     if (!m_error.isEmpty()) {
         m_file->cancelWriting();
         m_file->commit();

@@ -68,6 +68,7 @@ Graphics::Graphics(QPainter* painter, int width, int height)
 template <class F> void Graphics::paint(F&& f)
 {
     if (m_painter) {
+        beforePainting();
         m_painter->save();
         f(*m_painter);
         m_painter->restore();

@@ -28,6 +28,7 @@ class Graphics {
 public:
     explicit Graphics(QImage* target);      // a picture's surface
     explicit Graphics(QPainter* painter, int width, int height);  // a paint event
+    virtual ~Graphics() = default;
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
 
@@ -54,6 +55,11 @@ public:
     void DrawString(const QString& text, int x, int y);
     // Draws a picture at its own size with its top-left corner at (x, y).
     void DrawPicture(const Picture* picture, int x, int y);
+
+protected:
+    // Called before each drawing step on a painter (a printed page starts
+    // the page it has been asked for here).
+    virtual void beforePainting() {}
 
 private:
     template <class F> void paint(F&& f);

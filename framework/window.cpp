@@ -13,7 +13,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QResizeEvent>
 
+#include <algorithm>
 #include <map>
 
 namespace fw {
@@ -197,11 +199,43 @@ void Window::closeEvent(QCloseEvent* event)
 void Window::setContentSize(int width, int height)
 {
     m_content->setFixedSize(width, height);
-    const int top = m_qtMenuBar ? m_qtMenuBar->sizeHint().height() : 0;
+    const int top = menuBarHeight();
     m_content->move(0, top);
     if (m_qtMenuBar)
         m_qtMenuBar->setGeometry(0, 0, width, top);
-    setFixedSize(width, height + top);
+    if (!m_resizeable) {
+        setFixedSize(width, height + top);
+        return;
+    }
+    setMinimumSize(m_minContent.width(), m_minContent.height() + top);
+    setMaximumSize(m_maxContent.width(), std::min(m_maxContent.height() + top, QWIDGETSIZE_MAX));
+    resize(width, height + top);
+}
+
+int Window::menuBarHeight() const
+{
+    return m_qtMenuBar ? m_qtMenuBar->sizeHint().height() : 0;
+}
+
+void Window::setResizeable(bool on, int minWidth, int minHeight, int maxWidth, int maxHeight)
+{
+    m_resizeable = on;
+    m_minContent = QSize(minWidth, minHeight);
+    m_maxContent = QSize(maxWidth, maxHeight);
+    applyWindowFlags();
+    setContentSize(m_content->width(), m_content->height());
+}
+
+void Window::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_resizeable)
+        return;
+    // The content area fills the window; nothing on it moves.
+    const int top = menuBarHeight();
+    m_content->setFixedSize(width(), std::max(0, height() - top));
+    if (m_qtMenuBar)
+        m_qtMenuBar->setGeometry(0, 0, width(), top);
 }
 
 int Window::contentWidth() const
@@ -224,10 +258,34 @@ void Window::setBackColor(const QColor& color)
 void Window::setCloseBox(bool on)
 {
     m_closeBox = on;
+    applyWindowFlags();
+}
+
+void Window::setMinimizeBox(bool on)
+{
+    m_minimizeBox = on;
+    applyWindowFlags();
+}
+
+void Window::setMaximizeBox(bool on)
+{
+    m_maximizeBox = on;
+    applyWindowFlags();
+}
+
+void Window::applyWindowFlags()
+{
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (on)
+    if (m_closeBox)
         flags |= Qt::WindowCloseButtonHint;
+    if (m_minimizeBox)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (m_maximizeBox && m_resizeable)
+        flags |= Qt::WindowMaximizeButtonHint;
+    const bool shown = isVisible();
     setWindowFlags(flags);
+    if (shown)
+        show();
 }
 
 void Window::setMenuBar(fw::MenuBar* bar)

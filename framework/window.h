@@ -57,6 +57,13 @@ public:
     void setBackColor(const QColor& color);
     void setCloseBox(bool on);
     bool CloseBox() const { return m_closeBox; }
+    void setMinimizeBox(bool on);
+    void setMaximizeBox(bool on);
+    // A resizeable window keeps its size between the limits (content area);
+    // the content area follows the window and the controls keep their places.
+    void setResizeable(bool on, int minWidth = 64, int minHeight = 64, int maxWidth = 32000,
+                       int maxHeight = 32000);
+    bool Resizeable() const { return m_resizeable; }
     void setVisibleOnCreation(bool on) { m_visibleOnCreation = on; }
     void setMenuBar(fw::MenuBar* bar);
     fw::MenuBar* MenuBar() const { return m_menuBarModel; }
@@ -100,9 +107,12 @@ protected:
     virtual void Layout() {}
     virtual void CreateControls() {}
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void unregister();
+    void applyWindowFlags();
+    int menuBarHeight() const;
     QString m_className;
     QWidget* m_content = nullptr;
     QMenuBar* m_qtMenuBar = nullptr;
@@ -110,6 +120,10 @@ private:
     fw::MenuBar* m_menuBarModel = nullptr;
     bool m_menuBarVisible = true;
     bool m_closeBox = true;
+    bool m_minimizeBox = false;
+    bool m_maximizeBox = false;
+    bool m_resizeable = false;
+    QSize m_minContent{64, 64}, m_maxContent{32000, 32000};
     bool m_visibleOnCreation = true;
     bool m_closed = false;
     bool m_constructed = false;

@@ -1,0 +1,180 @@
+#include "framework/printing.h"
+
+#include "framework/controls.h"
+#include "framework/core/nil.h"
+
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw {
+namespace {
+
+PrinterDialogHook& dialogHook()
+{
+    static PrinterDialogHook hook;
+    return hook;
+}
+
+// Margins that leave a printable area of at least 540 x 720 points on both
+// Letter and A4 paper.
+const QMarginsF kMargins(27, 36, 27, 36);
+
+QStringList splitLines(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    QStringList lines = text.split(QLatin1Char('\r'));
+    // The end of the last line starts no line of its own.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+PageGraphics::PageGraphics(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width,
+                           int height)
+    : Graphics(painter.get(), width, height), m_printer(std::move(printer)), m_painter(std::move(painter))
+{
+}
+
+PageGraphics::~PageGraphics()
+{
+    Close();
+}
+
+void PageGraphics::NextPage()
+{
+    m_pagePending = true;
+}
+
+void PageGraphics::beforePainting()
+{
+    if (!m_pagePending || m_closed)
+        return;
+    m_pagePending = false;
+    m_printer->newPage();
+    ++m_pages;
+}
+
+QPainter* PageGraphics::pagePainter()
+{
+    beforePainting();
+    return m_painter.get();
+}
+
+bool PageGraphics::Close()
+{
+    if (m_closed)
+        return m_printer->printerState() != QPrinter::Error;
+    m_closed = true;
+    const bool ended = m_painter->end();
+    return ended && m_printer->printerState() != QPrinter::Error &&
+           m_printer->printerState() != QPrinter::Aborted;
+}
+
+std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
+{
+    if (error)
+        error->clear();
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setPageMargins(kMargins, QPageLayout::Point);
+    bool accepted = false;
+    if (dialogHook()) {
+        accepted = dialogHook()(*printer);
+    } else {
+        QPrintDialog dialog(printer.get(), nullptr);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (!accepted)
+        return nullptr;
+
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(printer.get())) {
+        if (error) {
+            const QString file = printer->outputFileName();
+            *error = file.isEmpty() ? QStringLiteral("the printer \"%1\" could not be started").arg(printer->printerName())
+                                    : QStringLiteral("the file \"%1\" could not be written").arg(file);
+        }
+        return nullptr;
+    }
+    // One unit is 1/72 inch; the origin is the printable area's top left.
+    painter->scale(printer->resolution() / 72.0, printer->resolution() / 72.0);
+    const QRectF area = printer->pageLayout().paintRect(QPageLayout::Point);
+    const int width = int(std::floor(area.width()));
+    const int height = int(std::floor(area.height()));
+    return std::make_shared<PageGraphics>(std::move(printer), std::move(painter), width, height);
+}
+
+PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook)
+{
+    PrinterDialogHook old = std::move(dialogHook());
+    dialogHook() = std::move(hook);
+    return old;
+}
+
+StyledTextPrinter::StyledTextPrinter(const QString& text, const QFont& font, PageGraphics* page, int width)
+    : m_page(page)
+{
+    QFont f = font;
+    // Unhinted outlines: the same glyph places on the page as in the layout.
+    f.setHintingPreference(QFont::PreferNoHinting);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    const double lineWidth = std::max(1, width);
+    for (const QString& paragraph : splitLines(text)) {
+        auto layout = std::make_unique<QTextLayout>(paragraph, f);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true);
+        layout->beginLayout();
+        double y = 0;
+        int index = 0;
+        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            line.setLineWidth(lineWidth);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            m_lines.push_back({m_layouts.size(), index++, line.height()});
+        }
+        layout->endLayout();
+        m_layouts.push_back(std::move(layout));
+    }
+}
+
+StyledTextPrinter::~StyledTextPrinter() = default;
+
+void StyledTextPrinter::DrawBlock(int x, int y, int height)
+{
+    if (isEOF())
+        return;
+    QPainter* painter = nn(nn(m_page)->pagePainter());
+    painter->save();
+    painter->setPen(Qt::black);
+    double used = 0;
+    do {
+        const Line& entry = m_lines[m_next];
+        if (used > 0 && used + entry.height > height)
+            break;
+        const QTextLine line = m_layouts[entry.layout]->lineAt(entry.index);
+        line.draw(painter, QPointF(x, y + used - line.y()));
+        used += entry.height;
+        ++m_next;
+    } while (!isEOF());
+    painter->restore();
+}
+
+std::shared_ptr<StyledTextPrinter> styledTextPrinter(const EditField* field, PageGraphics* page, int width)
+{
+    nn(field);
+    return std::make_shared<StyledTextPrinter>(field->Text(), field->font(), nn(page), width);
+}
+
+} // namespace fw

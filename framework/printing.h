@@ -1,0 +1,97 @@
+#pragma once
+
+// Printing. The print dialog gives the page graphics of a printer: units of
+// 1/72 inch from the top-left corner of the printable area. A styled-text
+// printer lays a field's text out at a given width, one printed line per
+// line of the text (longer ones wrapped), and draws it block by block:
+// whole lines only, so no line is ever cut at the foot of a page.
+//
+// NextPage asks for a new page; it starts when something is next drawn, so
+// the page asked for after the last block never comes out as an empty sheet.
+
+#include "framework/picture.h"
+
+#include <QFont>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QPrinter;
+class QTextLayout;
+
+namespace fw {
+
+class EditField;
+
+class PageGraphics : public Graphics {
+public:
+    PageGraphics(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width, int height);
+    ~PageGraphics() override;
+
+    void NextPage();
+    // Ends the print job; false when the printer reported a failure.
+    bool Close();
+    // The painter to draw the current page with (a page asked for starts now).
+    QPainter* pagePainter();
+    // Pages begun so far.
+    int pageCount() const { return m_pages; }
+    QPrinter* printer() const { return m_printer.get(); }
+
+protected:
+    void beforePainting() override;
+
+private:
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QPainter> m_painter;
+    bool m_pagePending = false;
+    bool m_closed = false;
+    int m_pages = 1;
+};
+
+// Shows the print dialog (no page setup, no parent window). Gives nullptr
+// when it is cancelled, or when the printer cannot start: then error, when
+// given, gets the reason (it stays empty for a cancel).
+std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error = nullptr);
+
+// Tests answer the print dialog: the hook gets the printer as the dialog
+// would, may set it up (a PDF file, say), and returns false for Cancel.
+using PrinterDialogHook = std::function<bool(QPrinter&)>;
+PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook);
+
+class StyledTextPrinter {
+public:
+    // Line ends are carriage returns (line feeds are taken too); the one
+    // that ends the last line starts no line of its own.
+    StyledTextPrinter(const QString& text, const QFont& font, PageGraphics* page, int width);
+    ~StyledTextPrinter();
+    StyledTextPrinter(const StyledTextPrinter&) = delete;
+    StyledTextPrinter& operator=(const StyledTextPrinter&) = delete;
+
+    // Draws the next lines that fit whole into height, the first with its
+    // top at y; at least one line, so a line taller than a block still goes.
+    void DrawBlock(int x, int y, int height);
+    // The framework's EOF: every line has been drawn.
+    bool isEOF() const { return m_next >= m_lines.size(); }
+    // Lines laid out, and the height of each (page units).
+    std::size_t lineCount() const { return m_lines.size(); }
+
+private:
+    struct Line {
+        std::size_t layout;
+        int index;
+        double height;
+    };
+    PageGraphics* m_page;
+    std::vector<std::unique_ptr<QTextLayout>> m_layouts;
+    std::vector<Line> m_lines;
+    std::size_t m_next = 0;
+};
+
+// The framework's EditField.styledTextPrinter: a printer for the field's
+// current text in its own font.
+std::shared_ptr<StyledTextPrinter> styledTextPrinter(const EditField* field, PageGraphics* page, int width);
+
+} // namespace fw

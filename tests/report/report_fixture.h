@@ -1,0 +1,137 @@
+#pragma once
+
+// What the Output window tests share: answers for the save and print
+// dialogs, the message boxes said during a test, files read back byte for
+// byte, and a printed PDF read back line by line with pdftotext.
+
+#include "framework/application.h"
+#include "framework/dialogs.h"
+#include "framework/printing.h"
+#include "framework/window.h"
+#include "report/window4.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <vector>
+
+namespace quorvel::test {
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+inline void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// A printed line as pdftotext finds it: its page (from 1), its words joined
+// by single blanks, and the top and bottom of its words in points.
+struct PrintedLine {
+    int page;
+    QString text;
+    double top, bottom;
+};
+
+// The lines of a PDF, page by page, top to bottom; empty when pdftotext is
+// missing or fails.
+inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nullptr)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(30'000) || p.exitCode() != 0)
+        return {};
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression tag(
+        QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    std::vector<PrintedLine> lines;
+    int page = 0;
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(0).startsWith(QStringLiteral("<page"))) {
+            ++page;
+            continue;
+        }
+        const double top = m.captured(2).toDouble(), bottom = m.captured(4).toDouble();
+        QString word = m.captured(5);
+        word.replace(QStringLiteral("&amp;"), QStringLiteral("&"))
+            .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+            .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+            .replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+        if (!lines.empty() && lines.back().page == page && std::abs(lines.back().top - top) < 0.5) {
+            lines.back().text += QLatin1Char(' ') + word;
+            lines.back().bottom = std::max(lines.back().bottom, bottom);
+        } else {
+            lines.push_back({page, word, top, bottom});
+        }
+    }
+    if (pages)
+        *pages = page;
+    return lines;
+}
+
+// A line of text as pdftotext gives it back: words joined by single blanks.
+inline QString words(const QString& line)
+{
+    return line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+}
+
+class OutputWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        previousMsgBox = fw::setMsgBoxHook([this](const QString& text) { messages << text; });
+        previousSave = fw::setSaveDialogHook([this](const QString& type, const QString& name) {
+            offered << type + QLatin1Char('|') + name;
+            return savePath;
+        });
+        previousPrint = fw::setPrinterDialogHook([this](QPrinter& printer) {
+            ++printDialogs;
+            if (pdfPath.isEmpty())
+                return false;
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdfPath);
+            return true;
+        });
+    }
+
+    void TearDown() override
+    {
+        fw::Window::releaseAll();
+        fw::setMsgBoxHook(previousMsgBox);
+        fw::setSaveDialogHook(previousSave);
+        fw::setPrinterDialogHook(previousPrint);
+    }
+
+    static bool havePdfToText() { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
+
+    Window4* window() { return Window4::instance(); }
+    void save() { window()->PushButton2()->click(); }
+    void print() { window()->PushButton1()->click(); }
+
+    QTemporaryDir dir;
+    QString savePath;  // what the save dialog answers; empty: Cancel
+    QString pdfPath;   // where the print dialog prints; empty: Cancel
+    QStringList messages, offered;
+    int printDialogs = 0;
+    std::function<void(const QString&)> previousMsgBox;
+    fw::SaveDialogHook previousSave;
+    fw::PrinterDialogHook previousPrint;
+};
+
+} // namespace quorvel::test
