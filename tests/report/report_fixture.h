@@ -21,8 +21,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
+#include <ostream>
 #include <vector>
+
+// Test messages show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace quorvel::test {
 
@@ -58,7 +66,12 @@ inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nu
     const QString html = QString::fromUtf8(p.readAllStandardOutput());
     static const QRegularExpression tag(
         QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
-    std::vector<PrintedLine> lines;
+    struct Word {
+        int page;
+        double left, top, bottom;
+        QString text;
+    };
+    std::vector<Word> all;
     int page = 0;
     for (auto it = tag.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
@@ -66,17 +79,29 @@ inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nu
             ++page;
             continue;
         }
-        const double top = m.captured(2).toDouble(), bottom = m.captured(4).toDouble();
         QString word = m.captured(5);
         word.replace(QStringLiteral("&amp;"), QStringLiteral("&"))
             .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
             .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
             .replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-        if (!lines.empty() && lines.back().page == page && std::abs(lines.back().top - top) < 0.5) {
-            lines.back().text += QLatin1Char(' ') + word;
-            lines.back().bottom = std::max(lines.back().bottom, bottom);
+        all.push_back({page, m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(4).toDouble(), word});
+    }
+    // pdftotext may give a column of words apart from its line: order the
+    // words by page, line and place on the line.
+    std::stable_sort(all.begin(), all.end(), [](const Word& a, const Word& b) {
+        if (a.page != b.page)
+            return a.page < b.page;
+        if (std::abs(a.top - b.top) >= 0.5)
+            return a.top < b.top;
+        return a.left < b.left;
+    });
+    std::vector<PrintedLine> lines;
+    for (const Word& w : all) {
+        if (!lines.empty() && lines.back().page == w.page && std::abs(lines.back().top - w.top) < 0.5) {
+            lines.back().text += QLatin1Char(' ') + w.text;
+            lines.back().bottom = std::max(lines.back().bottom, w.bottom);
         } else {
-            lines.push_back({page, word, top, bottom});
+            lines.push_back({w.page, w.text, w.top, w.bottom});
         }
     }
     if (pages)
