@@ -15,6 +15,8 @@ Application* g_app = nullptr;
 std::function<void(const QString&)> g_msgBoxHook;
 std::vector<FileType*> g_fileTypes;
 int g_quitCode = 0;
+bool g_running = false;      // the application's event loop runs
+bool g_quitPending = false;  // Quit came before that loop ran
 
 } // namespace
 
@@ -31,18 +33,30 @@ Application* appObject()
 void _RunFrameworkInitialization(const std::function<void()>& startup)
 {
     g_quitCode = 0;
+    g_quitPending = false;
     startup();
 }
 
 int _RuntimeRun()
 {
+    // A Quit given during start-up (in a modal window, or while a long loop
+    // served events) ends the run as soon as it would begin.
+    if (g_quitPending) {
+        g_quitPending = false;
+        return g_quitCode;
+    }
+    g_running = true;
     const int status = QApplication::exec();
+    g_running = false;
     return status != 0 ? status : g_quitCode;
 }
 
 void Quit(int code)
 {
     g_quitCode = code;
+    // Qt forgets an exit asked for before its main loop has started.
+    if (!g_running)
+        g_quitPending = true;
     QCoreApplication::exit(code);
 }
 

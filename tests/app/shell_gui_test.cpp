@@ -8,6 +8,7 @@
 #include "estimation/window1.h"
 #include "framework/application.h"
 #include "framework/files.h"
+#include "tests/support/main_window.h"
 #include "tests/support/private_config.h"
 #include "framework/menu.h"
 #include "framework/window.h"
@@ -69,6 +70,8 @@ protected:
         fw::setResourcesFolder(QString());
         app::setStartupStepHook({});
         fw::setMsgBoxHook([this](const QString& text) { m_messages << text; });
+        // A preferences file, so that start-up shows no Preferences window.
+        quorvel::test::writePrefsFile(configHome(), quorvel::test::defaultPrefsFields());
     }
 
     void TearDown() override

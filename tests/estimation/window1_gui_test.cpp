@@ -6,6 +6,7 @@
 #include "app/resources.h"
 #include "estimation/window1.h"
 #include "framework/files.h"
+#include "tests/support/main_window.h"
 #include "tests/support/private_config.h"
 #include "framework/picture.h"
 
@@ -111,6 +112,13 @@ protected:
     {
         resources::resetAll();
         fw::setResourcesFolder(QString());
+        // A preferences file with the layout's volumes and the built-in
+        // keys, so that opening shows no Preferences window.
+        QStringList prefs = quorvel::test::defaultPrefsFields();
+        prefs[3] = prefs[4] = prefs[5] = QStringLiteral("85");
+        prefs[6] = QStringLiteral("49");
+        prefs[7] = QStringLiteral("48");
+        quorvel::test::writePrefsFile(configHome(), prefs);
         w = Window1::instance();
         ASSERT_NE(w, nullptr);
     }
