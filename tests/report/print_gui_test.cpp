@@ -2,6 +2,7 @@
 // report once, in order, in its place on its page, pages of whole lines
 // only and no empty sheet at the end; edits printed; long lines wrapped;
 // a cancelled or failed print loses nothing.
+#include "estimation/core/report_text.h"
 #include "framework/core/background.h"
 #include "tests/report/report_fixture.h"
 
@@ -21,15 +22,33 @@ using quorvel::test::words;
 // The printed block: 540 x 720 points under a top margin of 36 points.
 constexpr double kBlockTop = 36.0, kBlockHeight = 720.0;
 
+// A report of a run of that many trials, as "Print/Save" composes it.
 QString reportWithRows(int rows)
 {
-    QString r = QStringLiteral("__________________________________\r\rAdaptive P.E.S.T.\rQuorvel\r");
-    for (int i = 5; i <= 34; ++i)
-        r += i % 7 == 0 ? QStringLiteral("\r") : QStringLiteral("Report line %1 = value\r").arg(i);
-    r += QStringLiteral("#    SETTING  ROUND MEP   DIFF\r");
+    estimation::ReportSources s;
+    s.mydate = QStringLiteral("Tuesday, March 3, 2026");
+    s.mytime = QStringLiteral("2:05:09 PM");
+    s.totaltime = 612.3456;
+    s.field1 = QStringLiteral("50");
+    s.field4 = QStringLiteral("7");
+    s.field3 = QStringLiteral("0.45");
+    s.estimate = QStringLiteral("46");
+    s.percent1 = QStringLiteral("80%");
+    s.percent2 = QStringLiteral("100%");
+    s.percent3 = QStringLiteral("120%");
+    s.quick1 = s.corrected1 = QStringLiteral("37");
+    s.quick2 = s.corrected2 = QStringLiteral("46");
+    s.quick3 = s.corrected3 = QStringLiteral("55");
+    s.distanceM1 = s.distanceTarget = QStringLiteral("0");
+    s.historyHeader = QStringLiteral("#    SETTING  ROUND MEP   DIFF");
     for (int i = rows; i >= 1; --i)
-        r += QStringLiteral("%1    %2    50    %3     0.00\r").arg(i, -3).arg(40.0 + i / 10.0, 0, 'f', 2).arg(i % 2);
-    return r + QStringLiteral("\r");
+        s.history += QStringLiteral("%1   %2   %3   %4   %5\r")
+                         .arg(i, 3, 10, QLatin1Char('0'))
+                         .arg(40.0 + i / 10.0, 6, 'f', 2, QLatin1Char('0'))
+                         .arg(40 + i / 10, 3, 10, QLatin1Char('0'))
+                         .arg(i % 2 ? QStringLiteral("1.0") : QStringLiteral("0.0"))
+                         .arg(7.0 / i, 7, 'f', 4, QLatin1Char('0'));
+    return estimation::composeReport(s);
 }
 
 class Print : public OutputWindowTest {
