@@ -252,6 +252,9 @@ void Window::setBackColor(const QColor& color)
 {
     QPalette pal = m_content->palette();
     pal.setColor(QPalette::Window, color);
+    // The text of a disabled check box or label stays readable on this
+    // colour: the style's disabled grey can be the colour itself.
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, color.lightness() > 127 ? color.darker(180) : color.lighter(180));
     m_content->setPalette(pal);
 }
 

@@ -87,6 +87,16 @@ TEST_F(RunControl, MlStartSeedsTheBoundsAndShowsTheFirstProposalUnrounded)
     }
 }
 
+TEST_F(RunControl, TheLockedMethodBoxStaysReadableDuringARun)
+{
+    start(QStringLiteral("50"), QStringLiteral("7"), QStringLiteral(".45"));
+    ASSERT_FALSE(w->CheckBox1()->isEnabled());
+    const QColor caption = w->CheckBox1()->palette().color(QPalette::Disabled, QPalette::WindowText);
+    const QColor back = w->content()->palette().color(QPalette::Window);
+    EXPECT_GT(std::abs(caption.lightness() - back.lightness()), 60)
+        << "caption " << caption.name().toStdString() << " on " << back.name().toStdString();
+}
+
 TEST_F(RunControl, KeyLegendNamesTheKeysAtStart)
 {
     const struct {
