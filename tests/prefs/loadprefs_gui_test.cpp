@@ -7,6 +7,7 @@
 #include "framework/core/text.h"
 #include "prefs/window2.h"
 #include "tests/prefs/prefs_fixture.h"
+#include "tests/support/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +26,19 @@ const QString kPrefsWindow = QStringLiteral("Window2.Window2");
 class LoadPrefs : public quorvel::test::PrefsTest {
 protected:
     // The main window opened over an existing file (no dialog shown).
-    Window1* openOver(const QByteArray& file)
+    Window1Probe* openOver(const QByteArray& file)
     {
         writePrefs(file);
         int shows = 0;
         answer(kPrefsWindow, [&](fw::Window*) { ++shows; });
-        Window1* w = Window1::instance();
+        auto* w = fw::Window::implicitInstance<Window1Probe>(QStringLiteral("Window1.Window1"));
         EXPECT_EQ(shows, 0);
         return w;
     }
 
     // What the main window runs with.
     struct Settings {
-        double mysetting, mystep;
+        double mysetting, mystep, mydiff;
         int sliders[3];
         std::int32_t successkey, failkey;
         bool successall, failall;
@@ -47,12 +48,11 @@ protected:
         QString fields[3];  // EditField1, EditField4, EditField3
     };
 
-    static void expectSettings(Window1* w, const Settings& s)
+    static void expectSettings(Window1Probe* w, const Settings& s)
     {
-        if (!s.ml) {  // the run parameters show in the fields; they are the window's own
-            EXPECT_EQ(fw::CDbl(w->EditField1()->Text()), s.mysetting);
-            EXPECT_EQ(fw::CDbl(w->EditField4()->Text()), s.mystep);
-        }
+        EXPECT_DOUBLE_EQ(w->mysetting, s.mysetting);
+        EXPECT_DOUBLE_EQ(w->mystep, s.mystep);
+        EXPECT_DOUBLE_EQ(w->mydiff, s.mydiff);
         EXPECT_EQ(w->Slider1()->Value(), s.sliders[0]);
         EXPECT_EQ(w->Slider2()->Value(), s.sliders[1]);
         EXPECT_EQ(w->Slider3()->Value(), s.sliders[2]);
@@ -87,28 +87,28 @@ TEST_F(LoadPrefs, EveryFieldReachesTheMainWindow)
     };
     const Case cases[] = {
         {"Adaptive PEST stored", stored('0'),
-         {62.5, 5, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, false,
+         {62.5, 5, 0.3, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, false,
           {QStringLiteral("62.5"), QStringLiteral("5"), QStringLiteral("0.3")}}},
         {"Maximum-Likelihood PEST stored", stored('1'),
-         {62.5, 5, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, true,
+         {62.5, 5, 0.3, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, true,
           {QStringLiteral("12"), QStringLiteral("89"), QStringLiteral("9")}}},
         {"the default file", kDefaultPrefs,
-         {50, 7, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
+         {50, 7, 0.45, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
           {QStringLiteral("50"), QStringLiteral("7"), QStringLiteral("0.45")}}},
         {"an empty field reads as 0", defaultWith(2, ""),
-         {0, 7, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
+         {0, 7, 0.45, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
           {QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("0.45")}}},
         {"only the header and one field", "PESTPREFS\t50",
-         {50, 0, {0, 0, 0}, 0, 0, false, false, 0, 0, 0, 0, false,
+         {50, 0, 0, {0, 0, 0}, 0, 0, false, false, 0, 0, 0, 0, false,
           {QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0")}}},
         {"out of range and not numbers", "PESTPREFS\tnan\t1e400\t-5\t-5\t250\t49.5\t999999999999\tx\tyes\t1\t"
                                          "1e9\t-1e12\t2.5\tinf\t1\tENDOFFILE",
-         {0, 0, {0, 100, 50}, 2147483647, 0, false, true, 1000000000, -2147483647 - 1, 3, 0, true,
+         {0, 0, -5, {0, 100, 50}, 2147483647, 0, false, true, 1000000000, -2147483647 - 1, 3, 0, true,
           {QStringLiteral("1000000000"), QStringLiteral("-2147483648"), QStringLiteral("3")}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Window1* w = openOver(c.file);
+        Window1Probe* w = openOver(c.file);
         expectSettings(w, c.want);
         EXPECT_TRUE(messages.isEmpty());
         EXPECT_EQ(readPrefs(), c.file) << "loading never rewrites the file";
@@ -118,14 +118,14 @@ TEST_F(LoadPrefs, EveryFieldReachesTheMainWindow)
 
 TEST_F(LoadPrefs, ForeignFileKeepsTheSettingsAndRefillsTheFields)
 {
-    Window1* w = openOver(stored('1'));
+    Window1Probe* w = openOver(stored('1'));
     for (const QByteArray& file : {QByteArray("PESTPREFS \t1\t2\t3\t4\t5\t6\t7\t8\t0\t1\t1\t2\t3\t4\t0\tENDOFFILE"),
                                    QByteArray(), QByteArray("PESTPREF")}) {
         SCOPED_TRACE(file.constData());
         writePrefs(file);
         w->EditField1()->setText(QStringLiteral("typed"));
         w->loadprefs();
-        expectSettings(w, {62.5, 5, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, true,
+        expectSettings(w, {62.5, 5, 0.3, {10, 20, 30}, 65, 66, true, false, 12, 89, 9, 0.25, true,
                            {QStringLiteral("12"), QStringLiteral("89"), QStringLiteral("9")}});
         EXPECT_EQ(readPrefs(), file);
     }
@@ -147,10 +147,10 @@ TEST_F(LoadPrefs, FirstStartShowsThePreferencesWindowOnce)
             EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
             dialog->control<fw::PushButton>(QString::fromLatin1(c.button))->click();
         });
-        Window1* w = Window1::instance();
+        auto* w = fw::Window::implicitInstance<Window1Probe>(QStringLiteral("Window1.Window1"));
         EXPECT_EQ(shows, 1);
         EXPECT_EQ(readPrefs(), kDefaultPrefs);
-        expectSettings(w, {50, 7, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
+        expectSettings(w, {50, 7, 0.45, {0, 100, 100}, 121, 110, false, false, 20, 80, 7, 0.45, false,
                            {QStringLiteral("50"), QStringLiteral("7"), QStringLiteral("0.45")}});
         EXPECT_TRUE(messages.isEmpty());
         fw::Window::releaseAll();
