@@ -10,6 +10,8 @@
 #include "estimation/window1.h"
 #include "framework/application.h"
 
+#include "bench/bench_app.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -40,28 +42,9 @@ public:
     using Window1::mydiff;
 };
 
-// A window over a private configuration folder with a default
-// preferences file, so that opening shows no Preferences window.
 PlotWindow* window()
 {
-    static std::unique_ptr<QTemporaryDir> config;
-    static PlotWindow* w = nullptr;
-    if (!w) {
-        config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", config->path().toLocal8Bit());
-        QDir().mkpath(config->path() + QStringLiteral("/Quorvel"));
-        QFile f(config->path() + QStringLiteral("/Quorvel/PREFS"));
-        if (f.open(QIODevice::WriteOnly)) {
-            const QStringList fields = {QStringLiteral("PESTPREFS"), QStringLiteral("50"), QStringLiteral("7"),
-                                        QStringLiteral(".45"), QStringLiteral("85"), QStringLiteral("85"),
-                                        QStringLiteral("85"), QStringLiteral("49"), QStringLiteral("48"),
-                                        QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("20"),
-                                        QStringLiteral("80"), QStringLiteral("7"), QStringLiteral(".45"),
-                                        QStringLiteral("0"), QStringLiteral("ENDOFFILE")};
-            f.write(fields.join(QChar(9)).toUtf8());
-        }
-        w = fw::Window::implicitInstance<PlotWindow>(QStringLiteral("Window1.Window1"));
-    }
+    static PlotWindow* w = fw::Window::implicitInstance<PlotWindow>(QStringLiteral("Window1.Window1"));
     return w;
 }
 
@@ -135,13 +118,5 @@ BENCHMARK(BM_PlotAndHistoryPainted)->ArgsProduct({{1, 200}, {0, 1}})->Unit(bench
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::Window::releaseAll();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv);
 }

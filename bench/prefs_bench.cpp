@@ -6,6 +6,8 @@
 #include "framework/window.h"
 #include "prefs/window2.h"
 
+#include "bench/bench_app.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -46,20 +48,5 @@ BENCHMARK(LoadPrefs)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QDir().mkpath(config.path() + QStringLiteral("/Quorvel"));
-    QFile prefs(config.path() + QStringLiteral("/Quorvel/PREFS"));
-    if (!prefs.open(QIODevice::WriteOnly) || prefs.write(kPrefs) != kPrefs.size())
-        return 1;
-    prefs.close();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::Window::releaseAll();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv, kPrefs);
 }

@@ -11,6 +11,8 @@
 #include "report/window4.h"
 #include "tests/support/fake_sound.h"
 
+#include "bench/bench_app.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -23,8 +25,6 @@
 #include <cstdlib>
 
 namespace {
-
-QTemporaryDir* g_dir = nullptr;
 
 // The main window as a 200-trial run leaves it.
 Window1* mainWindow()
@@ -81,7 +81,7 @@ void BM_PrintReportToPdf(benchmark::State& state)
 {
     Window1* w = mainWindow();
     w->PushButton4()->click();
-    const QString pdf = QDir(g_dir->path()).filePath(QStringLiteral("report.pdf"));
+    const QString pdf = QDir(bench::folder()).filePath(QStringLiteral("report.pdf"));
     fw::setPrinterDialogHook([pdf](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
@@ -99,28 +99,5 @@ BENCHMARK(BM_PrintReportToPdf)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir dir;
-    g_dir = &dir;
-    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-    QDir().mkpath(dir.path() + QStringLiteral("/Quorvel"));
-    QFile prefs(dir.path() + QStringLiteral("/Quorvel/PREFS"));
-    if (!prefs.open(QIODevice::WriteOnly))
-        return 1;
-    prefs.write("PESTPREFS\t50\t7\t.45\t85\t85\t85\t49\t48\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE");
-    prefs.close();
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    quorvel::test::FakeSoundFactory sounds;
-    sounds.install();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::Window::releaseAll();
-    if (MenuBar1::exists())
-        MenuBar1::releaseInstance();
-    resources::resetAll();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv);
 }

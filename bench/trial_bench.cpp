@@ -11,6 +11,8 @@
 #include "framework/core/clock.h"
 #include "tests/support/fake_sound.h"
 
+#include "bench/bench_app.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -65,20 +67,11 @@ void restore(BenchWindow* w, const Snapshot& s)
 }
 
 struct Setup {
-    QTemporaryDir config;
-    quorvel::test::FakeSoundFactory sounds{500.0};
     fw::FakeClock clock;
     BenchWindow* w = nullptr;
 
     Setup()
     {
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QDir().mkpath(config.path() + QStringLiteral("/Quorvel"));
-        QFile f(config.path() + QStringLiteral("/Quorvel/PREFS"));
-        f.open(QIODevice::WriteOnly);
-        f.write("PESTPREFS\t50\t7\t.45\t85\t85\t85\t49\t48\t0\t0\t20\t80\t7\t-1\t0\tENDOFFILE");
-        f.close();
-        sounds.install();
         fw::setClock(&clock);
         clock.setStepPerRead(kTickUs);
         w = fw::Window::implicitInstance<BenchWindow>(QStringLiteral("Window1.Window1"));
@@ -86,9 +79,6 @@ struct Setup {
     ~Setup()
     {
         fw::Window::releaseAll();
-        if (MenuBar1::exists())
-            MenuBar1::releaseInstance();
-        resources::resetAll();
         fw::setClock(nullptr);
     }
 
@@ -179,12 +169,5 @@ BENCHMARK(BM_KeyToNumberPainted)->Arg(0)->Arg(1)->ArgName("ml")->UseManualTime()
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv);
 }
