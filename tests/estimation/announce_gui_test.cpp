@@ -15,26 +15,15 @@ using quorvel::test::MainWindowTest;
 
 class Announcement : public MainWindowTest {
 protected:
-    bool anyTimerOn() const { return w->Timer1()->Mode() || w->Timer2()->Mode() || w->Timer3()->Mode(); }
-
     // Fires the timers that are on, in turn, as the event loop does, with
     // `stepMs` of time between passes, until all are off.
     void runChain(double stepMs = 10.0)
     {
         for (int pass = 0; pass < 100000 && anyTimerOn(); ++pass) {
-            firePass();
+            fireTimers();
             clock.advance(stepMs * 1000.0);
         }
         ASSERT_FALSE(anyTimerOn()) << "the chain never ended";
-    }
-    void firePass()
-    {
-        if (w->Timer1()->Mode())
-            w->Timer1_Action(w->Timer1());
-        if (w->Timer2()->Mode())
-            w->Timer2_Action(w->Timer2());
-        if (w->Timer3()->Mode())
-            w->Timer3_Action(w->Timer3());
     }
     void announce(int value)
     {
@@ -86,7 +75,7 @@ TEST_F(Announcement, TheVoiceSliderIsReadAfreshForEveryDigit)
 {
     w->Slider1()->setValue(30);
     announce(65);
-    firePass();  // Timer1 passes, Timer2 speaks 6, Timer3 waits for it
+    fireTimers();  // Timer1 passes, Timer2 speaks 6, Timer3 waits for it
     w->Slider1()->setValue(90);
     runChain();
     EXPECT_EQ(sounds.sound(QStringLiteral("s6"))->playVolumes(), std::vector<int>{30});
@@ -101,16 +90,16 @@ TEST_F(Announcement, OnlyAPlayingDigitSoundDelaysTheNextDigit)
     press(QStringLiteral("0"));  // 65, with the click still sounding
     ASSERT_EQ(w->clippedThresh, 65);
     ASSERT_TRUE(sounds.sound(QStringLiteral("Click"))->IsPlaying());
-    firePass();
+    fireTimers();
     EXPECT_EQ(digitsPlayed(), QStringList{QStringLiteral("6")});
 
     // The digit still playing holds back the units digit until it ends.
     clock.advance(499.0 * 1000.0);
-    firePass();
+    fireTimers();
     EXPECT_EQ(digitsPlayed(), QStringList{QStringLiteral("6")});
     EXPECT_EQ(w->Timer3()->Mode(), 2);
     clock.advance(2.0 * 1000.0);
-    firePass();
+    fireTimers();
     EXPECT_EQ(digitsPlayed(), (QStringList{QStringLiteral("6"), QStringLiteral("5")}));
     EXPECT_FALSE(anyTimerOn());
 }
@@ -121,7 +110,7 @@ TEST_F(Announcement, AResponseDuringAnAnnouncementSpeaksOnlyTheNewValue)
         sounds.setDuration(d, 2000.0);
     start(QStringLiteral("58"), QStringLiteral("7"), QStringLiteral("0"));
     press(QStringLiteral("0"));  // 65
-    firePass();                  // "6" plays; the units digit is due
+    fireTimers();  // "6" plays; the units digit is due
     ASSERT_EQ(digitsPlayed(), QStringList{QStringLiteral("6")});
     ASSERT_EQ(w->Timer3()->Mode(), 2);
 

@@ -45,12 +45,7 @@ TEST_F(TrialFuzz, RandomKeysAndRunControlKeepEveryInvariant)
             w->myspread = fw::CInt32(fw::CDbl(text()));
         } else if (r < 20) {
             for (int t = 0; t < 3; ++t) {
-                if (w->Timer1()->Mode())
-                    w->Timer1_Action(w->Timer1());
-                if (w->Timer2()->Mode())
-                    w->Timer2_Action(w->Timer2());
-                if (w->Timer3()->Mode())
-                    w->Timer3_Action(w->Timer3());
+                fireTimers();
                 clock.advance(pick(400) * 1000.0);
             }
         } else {

@@ -112,6 +112,19 @@ protected:
             press(QString(c));
     }
 
+    // Fires each announcement timer that is on, in turn, as the event loop
+    // would.
+    void fireTimers()
+    {
+        if (w->Timer1()->Mode())
+            w->Timer1_Action(w->Timer1());
+        if (w->Timer2()->Mode())
+            w->Timer2_Action(w->Timer2());
+        if (w->Timer3()->Mode())
+            w->Timer3_Action(w->Timer3());
+    }
+    bool anyTimerOn() const { return w->Timer1()->Mode() || w->Timer2()->Mode() || w->Timer3()->Mode(); }
+
     // Sets the three parameter fields and the method, then presses Start.
     void start(const QString& first, const QString& step, const QString& diff, bool ml = false)
     {
