@@ -3,6 +3,7 @@
 // surviving a disk that fills up during the write (failures injected into
 // a child process by strace).
 #include "framework/files.h"
+#include "tests/support/traced_child.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,13 @@ namespace {
 // executable with these variables set, it saves the file before main runs
 // and reports by exit code, since every write (stderr too) may be failing.
 //
-// strace attaches to the child instead of starting it: a sanitizer build
-// checks memory by writing to a pipe and dies when that write fails. So the
-// child first saves once to a scratch file, which makes those first-use
-// checks while nothing fails, says it is ready, waits until the tracer
-// answers a probe call, and only then saves over the target.
+// It first saves once to a scratch file, while nothing fails, then waits
+// for the tracer and only then saves over the target.
 constexpr const char* kChildTarget = "QUORVEL_FILES_CHILD_TARGET";
 constexpr const char* kChildScratch = "QUORVEL_FILES_CHILD_SCRATCH";
 constexpr const char* kChildBytes = "QUORVEL_FILES_CHILD_BYTES";
 constexpr const char* kChildPiece = "QUORVEL_FILES_CHILD_PIECE";
 constexpr int kChildCloseTrue = 0, kChildCloseFalse = 3, kChildNoStream = 4, kChildNoTracer = 5;
-// getpgid(0) answers this only when the tracer has injected it.
-constexpr long kProbeAnswer = 7'777'777;
 
 int childSave(const char* path, qsizetype bytes, qsizetype piece)
 {
@@ -60,16 +56,7 @@ int childSave(const char* path, qsizetype bytes, qsizetype piece)
     const qsizetype piece = std::max(1, qEnvironmentVariableIntValue(kChildPiece));
     if (childSave(scratch, bytes, piece) != kChildCloseTrue)
         _exit(kChildNoStream);
-    // Ready for the tracer.
-    if (write(STDOUT_FILENO, "ready\n", 6) != 6)
-        _exit(kChildNoTracer);
-    bool traced = false;
-    for (int i = 0; i < 20'000 && !traced; ++i) {
-        traced = syscall(SYS_getpgid, 0) == kProbeAnswer;
-        if (!traced)
-            usleep(1000);
-    }
-    _exit(traced ? childSave(target, bytes, piece) : kChildNoTracer);
+    _exit(quorvel::test::waitForTracer() ? childSave(target, bytes, piece) : kChildNoTracer);
 }();
 
 QByteArray readBytes(const QString& path)
@@ -211,31 +198,12 @@ protected:
     // Runs the child with strace attached; returns the child's exit code.
     int runChild(const QString& injection, qsizetype bytes, qsizetype piece)
     {
-        QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(kChildTarget), m_target);
         env.insert(QString::fromLatin1(kChildScratch), m_scratch.filePath(QStringLiteral("scratch")));
         env.insert(QString::fromLatin1(kChildBytes), QString::number(bytes));
         env.insert(QString::fromLatin1(kChildPiece), QString::number(piece));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {});
-        if (!child.waitForStarted() || !child.waitForReadyRead(60'000))
-            return -1;
-        QProcess tracer;
-        tracer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        tracer.start(m_strace, {QStringLiteral("-qq"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                                QStringLiteral("-p"), QString::number(child.processId()), QStringLiteral("-e"),
-                                injection, QStringLiteral("-e"),
-                                QStringLiteral("inject=getpgid:retval=%1").arg(kProbeAnswer)});
-        const bool finished = child.waitForFinished(60'000);
-        if (!finished) {
-            child.kill();
-            child.waitForFinished();
-        }
-        tracer.waitForFinished(10'000);
-        if (!finished)
-            return -1;
-        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -2;
+        return quorvel::test::runTracedChild(m_strace, {}, env, injection);
     }
 
     QString m_strace;

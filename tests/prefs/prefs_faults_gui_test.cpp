@@ -7,6 +7,7 @@
 #include "estimation/window1.h"
 #include "prefs/window2.h"
 #include "tests/prefs/prefs_fixture.h"
+#include "tests/support/traced_child.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +185,6 @@ TEST_F(PrefsFaults, PrefsThatIsAFolderIsNeverTouched)
 constexpr const char* kChildConfig = "QUORVEL_PREFS_CHILD_CONFIG";
 constexpr int kChildOk = 0, kChildNoMessage = 3, kChildFileChanged = 4, kChildSettingsChanged = 5,
               kChildNoTracer = 6, kChildNotQuit = 7, kChildWarmUp = 8;
-constexpr long kProbeAnswer = 7'777'777;
 
 TEST(PrefsDiskFullChild, Run)
 {
@@ -206,15 +206,7 @@ TEST(PrefsDiskFullChild, Run)
     if (!messages.isEmpty() || readPrefs() != before)
         _exit(kChildWarmUp);
 
-    if (write(STDOUT_FILENO, "ready\n", 6) != 6)
-        _exit(kChildNoTracer);
-    bool traced = false;
-    for (int i = 0; i < 20'000 && !traced; ++i) {
-        traced = syscall(SYS_getpgid, 0) == kProbeAnswer;
-        if (!traced)
-            usleep(1000);
-    }
-    if (!traced)
+    if (!quorvel::test::waitForTracer())
         _exit(kChildNoTracer);
 
     newValue = QStringLiteral("99");
@@ -238,32 +230,12 @@ TEST_F(PrefsFaults, DiskFullDuringSaveKeepsTheOldFile)
     if (strace.isEmpty())
         GTEST_SKIP() << "strace is not installed";
     writePrefs(kStored);
-    QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(kChildConfig), configHome());
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=PrefsDiskFullChild.Run")});
-    ASSERT_TRUE(child.waitForStarted());
-    // The child's test runner prints first; wait for its own line.
-    QByteArray out;
-    while (!out.contains("ready\n") && child.waitForReadyRead(60'000))
-        out += child.readAllStandardOutput();
-    ASSERT_TRUE(out.contains("ready\n")) << out.toStdString() << child.readAllStandardError().toStdString();
-    QProcess tracer;
-    tracer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    tracer.start(strace, {QStringLiteral("-qq"), QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-p"),
-                          QString::number(child.processId()), QStringLiteral("-e"),
-                          QStringLiteral("inject=write:error=ENOSPC"), QStringLiteral("-e"),
-                          QStringLiteral("inject=getpgid:retval=%1").arg(kProbeAnswer)});
-    const bool finished = child.waitForFinished(60'000);
-    if (!finished) {
-        child.kill();
-        child.waitForFinished();
-    }
-    tracer.waitForFinished(10'000);
-    ASSERT_TRUE(finished);
-    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), kChildOk);
+    QByteArray printed;
+    const int code = quorvel::test::runTracedChild(strace, {QStringLiteral("--gtest_filter=PrefsDiskFullChild.Run")}, env,
+                                                   QStringLiteral("inject=write:error=ENOSPC"), &printed);
+    EXPECT_EQ(code, kChildOk) << printed.toStdString();
     EXPECT_EQ(readPrefs(), kStored) << "the old file keeps every byte";
     EXPECT_EQ(QDir(fw::configFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("PREFS")})
         << "no temporary file is left";
