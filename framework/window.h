@@ -25,6 +25,11 @@ class QAction;
 class QMenuBar;
 class QEventLoop;
 
+// Declares a window's accessor of one of its controls, named after it:
+// FW_CONTROL(fw::EditField, EditField1) gives EditField1().
+#define FW_CONTROL(Type, Name) \
+    Type* Name() const { return control<Type>(QStringLiteral(#Name)); }
+
 namespace fw {
 
 class MenuBar;

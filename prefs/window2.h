@@ -24,49 +24,46 @@ namespace prefs {
 struct PestPrefs;
 }
 
-#define QUORVEL_CONTROL(Type, Name) \
-    Type* Name() const { return control<Type>(QStringLiteral(#Name)); }
-
 class Window2 : public fw::Window {
 public:
     // The implicit instance: the open Preferences window, made when there is none.
     static Window2* instance();
 
     // Control accessors, in creation order.
-    QUORVEL_CONTROL(fw::EditField, EditField1)
-    QUORVEL_CONTROL(fw::StaticText, StaticText1)
-    QUORVEL_CONTROL(fw::EditField, EditField3)
-    QUORVEL_CONTROL(fw::StaticText, StaticText2)
-    QUORVEL_CONTROL(fw::EditField, EditField4)
-    QUORVEL_CONTROL(fw::StaticText, StaticText3)
-    QUORVEL_CONTROL(fw::PushButton, PushButton1)
-    QUORVEL_CONTROL(fw::Slider, Slider1)
-    QUORVEL_CONTROL(fw::StaticText, StaticText4)
-    QUORVEL_CONTROL(fw::GroupBox, GroupBox3)
-    QUORVEL_CONTROL(fw::PushButton, PushButton2)
-    QUORVEL_CONTROL(fw::CheckBox, CheckBox1)
-    QUORVEL_CONTROL(fw::StaticText, StaticText5)
-    QUORVEL_CONTROL(fw::GroupBox, GroupBox4)
-    QUORVEL_CONTROL(fw::PushButton, PushButton3)
-    QUORVEL_CONTROL(fw::CheckBox, CheckBox2)
-    QUORVEL_CONTROL(fw::StaticText, StaticText6)
-    QUORVEL_CONTROL(fw::PushButton, PushButton4)
-    QUORVEL_CONTROL(fw::PushButton, PushButton5)
-    QUORVEL_CONTROL(fw::Slider, Slider2)
-    QUORVEL_CONTROL(fw::StaticText, StaticText7)
-    QUORVEL_CONTROL(fw::Slider, Slider3)
-    QUORVEL_CONTROL(fw::StaticText, StaticText8)
-    QUORVEL_CONTROL(fw::GroupBox, GroupBox1)
-    QUORVEL_CONTROL(fw::EditField, EditField2)
-    QUORVEL_CONTROL(fw::StaticText, StaticText9)
-    QUORVEL_CONTROL(fw::EditField, EditField5)
-    QUORVEL_CONTROL(fw::StaticText, StaticText10)
-    QUORVEL_CONTROL(fw::EditField, EditField6)
-    QUORVEL_CONTROL(fw::StaticText, StaticText11)
-    QUORVEL_CONTROL(fw::GroupBox, GroupBox2)
-    QUORVEL_CONTROL(fw::EditField, EditField7)
-    QUORVEL_CONTROL(fw::StaticText, StaticText12)
-    QUORVEL_CONTROL(fw::CheckBox, CheckBox3)
+    FW_CONTROL(fw::EditField, EditField1)
+    FW_CONTROL(fw::StaticText, StaticText1)
+    FW_CONTROL(fw::EditField, EditField3)
+    FW_CONTROL(fw::StaticText, StaticText2)
+    FW_CONTROL(fw::EditField, EditField4)
+    FW_CONTROL(fw::StaticText, StaticText3)
+    FW_CONTROL(fw::PushButton, PushButton1)
+    FW_CONTROL(fw::Slider, Slider1)
+    FW_CONTROL(fw::StaticText, StaticText4)
+    FW_CONTROL(fw::GroupBox, GroupBox3)
+    FW_CONTROL(fw::PushButton, PushButton2)
+    FW_CONTROL(fw::CheckBox, CheckBox1)
+    FW_CONTROL(fw::StaticText, StaticText5)
+    FW_CONTROL(fw::GroupBox, GroupBox4)
+    FW_CONTROL(fw::PushButton, PushButton3)
+    FW_CONTROL(fw::CheckBox, CheckBox2)
+    FW_CONTROL(fw::StaticText, StaticText6)
+    FW_CONTROL(fw::PushButton, PushButton4)
+    FW_CONTROL(fw::PushButton, PushButton5)
+    FW_CONTROL(fw::Slider, Slider2)
+    FW_CONTROL(fw::StaticText, StaticText7)
+    FW_CONTROL(fw::Slider, Slider3)
+    FW_CONTROL(fw::StaticText, StaticText8)
+    FW_CONTROL(fw::GroupBox, GroupBox1)
+    FW_CONTROL(fw::EditField, EditField2)
+    FW_CONTROL(fw::StaticText, StaticText9)
+    FW_CONTROL(fw::EditField, EditField5)
+    FW_CONTROL(fw::StaticText, StaticText10)
+    FW_CONTROL(fw::EditField, EditField6)
+    FW_CONTROL(fw::StaticText, StaticText11)
+    FW_CONTROL(fw::GroupBox, GroupBox2)
+    FW_CONTROL(fw::EditField, EditField7)
+    FW_CONTROL(fw::StaticText, StaticText12)
+    FW_CONTROL(fw::CheckBox, CheckBox3)
 
     // Control event handlers.
     void PushButton1_Action(fw::PushButton* sender);
@@ -116,4 +113,3 @@ private:
     fw::GroupBox* makeGroup(const QString& name, int left, int top, int width, int height, const QString& caption);
 };
 
-#undef QUORVEL_CONTROL

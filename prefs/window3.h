@@ -12,7 +12,7 @@ public:
     // The implicit instance: the open key-capture window, made when there is none.
     static Window3* instance();
 
-    fw::StaticText* StaticText1() const { return control<fw::StaticText>(QStringLiteral("StaticText1")); }
+    FW_CONTROL(fw::StaticText, StaticText1)
 
     bool Event_KeyDown(const QString& key) override;
 

@@ -18,10 +18,10 @@ public:
     // The implicit instance: the open Output window, made when there is none.
     static Window4* instance();
 
-    fw::EditField* EditField1() const { return control<fw::EditField>(QStringLiteral("EditField1")); }
-    fw::PushButton* PushButton1() const { return control<fw::PushButton>(QStringLiteral("PushButton1")); }
-    fw::PushButton* PushButton2() const { return control<fw::PushButton>(QStringLiteral("PushButton2")); }
-    fw::PushButton* PushButton3() const { return control<fw::PushButton>(QStringLiteral("PushButton3")); }
+    FW_CONTROL(fw::EditField, EditField1)
+    FW_CONTROL(fw::PushButton, PushButton1)
+    FW_CONTROL(fw::PushButton, PushButton2)
+    FW_CONTROL(fw::PushButton, PushButton3)
 
     void PushButton1_Action(fw::PushButton* sender);
     void PushButton2_Action(fw::PushButton* sender);
