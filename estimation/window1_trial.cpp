@@ -24,7 +24,7 @@ bool Window1::respondToKey(const QString& key)
     const auto response = estimation::classifyKey(key, successkey, failkey, successall, failall);
     // A run holds 200 trials after Start or Reset; further keys are ignored
     // until the next Start or Reset, so nothing is written past the logs.
-    if (response != estimation::KeyResponse::Ignored && stepnum >= 0 && stepnum < kMaxTrials)
+    if (response != estimation::KeyResponse::Ignored && stepnum >= 0 && !trialsFull())
         runTrial(response == estimation::KeyResponse::Success ? 1 : 0);
     delay(30.0);
     return true;

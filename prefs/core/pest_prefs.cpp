@@ -96,9 +96,9 @@ bool hasHeader(const QString& fileText)
 
 std::optional<PestPrefs> decode(const QString& fileText)
 {
-    auto field = [&fileText](int n) { return fw::NthField(fileText, kTab, n); };
-    if (!fw::StrEq(field(1), QStringLiteral("PESTPREFS")))
+    if (!hasHeader(fileText))
         return std::nullopt;
+    auto field = [&fileText](int n) { return fw::NthField(fileText, kTab, n); };
     PestPrefs r;
     r.initialOutput = field(2);
     r.stepSize = field(3);
