@@ -1,0 +1,68 @@
+#pragma once
+
+// A PulseAudio daemon of the test's own, with one null sink whose monitor a
+// recorder writes to a file, so a test hears what a real program played.
+//
+// The daemon runs as a user daemon (also as root) with its own runtime and
+// home folders, no default script and no idle exit; clients reach it only
+// through serverAddress(). It is stopped on destruction.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace quorvel::test {
+
+class PrivatePulseAudio {
+public:
+    // The sink's format: what the recorder asks for too.
+    static constexpr int kRate = 44100;
+
+    PrivatePulseAudio();
+    ~PrivatePulseAudio();
+    PrivatePulseAudio(const PrivatePulseAudio&) = delete;
+    PrivatePulseAudio& operator=(const PrivatePulseAudio&) = delete;
+
+    // Starts the daemon and waits until it answers; false with the reason.
+    bool start(QString* why);
+    // Stops it at once (a sound server that goes away under a client).
+    void kill();
+    // For PULSE_SERVER.
+    QString serverAddress() const;
+    QString sinkName() const { return QStringLiteral("quorvel_test"); }
+    // What a client of this daemon needs in its environment: the server, and
+    // a runtime folder of its own so nothing lands in the user's.
+    void addClientEnvironment(QProcessEnvironment& env) const;
+    QByteArray log();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
+// Records the sink's monitor as raw 16-bit mono samples into a file.
+class SinkRecorder {
+public:
+    explicit SinkRecorder(const PrivatePulseAudio& pulse);
+    ~SinkRecorder();
+    SinkRecorder(const SinkRecorder&) = delete;
+    SinkRecorder& operator=(const SinkRecorder&) = delete;
+
+    bool start(QString* why);
+    // Samples recorded so far: the recording's clock, read before a key is
+    // sent, marks when it was sent.
+    qint64 position() const;
+    // Stops recording and gives the samples in -1..1.
+    std::vector<float> stop();
+
+private:
+    const PrivatePulseAudio& m_pulse;
+    QTemporaryDir m_dir;
+    QProcess m_recorder;
+};
+
+} // namespace quorvel::test
