@@ -74,7 +74,7 @@ protected:
         fw::setResourcesFolder(m_dir.path());
         fw::setSoundFactory([this](const QString& file) {
             ++m_opens[QFileInfo(file).fileName()];
-            return fw::openQtSound(file);
+            return fw::openDeviceSound(file);
         });
     }
 

@@ -180,7 +180,15 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
     // Each sound belongs to the last key sent before it was heard.
     std::vector<QStringList> got(keys.size());
     std::vector<double> latencyMs;
+    int gaps = 0;
+    double longestGapMs = 0.0;
     for (const HeardSound& h : heard) {
+        if (h.name == QStringLiteral("gap")) {
+            // The sound was heard, with a moment of silence in it.
+            ++gaps;
+            longestGapMs = std::max(longestGapMs, 1000.0 * double(h.start - h.onset) / PrivatePulseAudio::kRate);
+            continue;
+        }
         const auto after = std::upper_bound(keyAt.begin(), keyAt.end(), h.onset);
         if (after == keyAt.begin()) {
             ADD_FAILURE() << h.name.toStdString() << " heard before the first key";
@@ -205,8 +213,12 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
     std::sort(latencyMs.begin(), latencyMs.end());
     ASSERT_FALSE(latencyMs.empty());
     const double median = latencyMs[latencyMs.size() / 2];
-    std::printf("%s: %d keys, %d digits, %d signals; key to first sound: median %.1f ms, worst %.1f ms\n",
-                GetParam().name, int(keys.size()), digits, signals, median, latencyMs.back());
+    std::printf("%s: %d keys, %d digits, %d signals; key to first sound: median %.1f ms, worst %.1f ms; "
+                "%d dropouts, longest %.1f ms\n",
+                GetParam().name, int(keys.size()), digits, signals, median, latencyMs.back(), gaps, longestGapMs);
+    // A busy machine may starve the sound server's client now and then for a
+    // moment; a syllable lost is a fault.
+    EXPECT_LT(longestGapMs, 50.0);
     // The first sound of each key comes at once, the very first one too.
     EXPECT_LT(latencyMs.back(), 300.0);
 }

@@ -1,6 +1,7 @@
-// Sound: the Qt backend on the real cue files (no audio device here, so
-// IsPlaying must end by the sound's duration), the volume range, files that
-// are not sounds, the WAV length reader, and the replaceable factory.
+// Sound: the device backend on the real cue files without a device (every
+// sound silent, IsPlaying true for the sound's duration), the volume range,
+// files that are not sounds, the decoder on damaged and unusual files, and
+// the replaceable factory.
 #include "framework/files.h"
 #include "framework/sound.h"
 #include "tests/support/fake_sound.h"
@@ -13,9 +14,18 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <cstring>
 #include <memory>
 
 namespace {
+
+// This process has no sound device, whatever the machine has: the only
+// backend OpenAL Soft may try is PulseAudio, at a server that is not there.
+const bool kNoDevice = [] {
+    qputenv("ALSOFT_DRIVERS", "pulse");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/quorvel-no-sound-server");
+    return true;
+}();
 
 using quorvel::test::FakeSound;
 using quorvel::test::FakeSoundFactory;
@@ -34,17 +44,23 @@ protected:
     }
 };
 
-TEST_F(SoundTest, QtBackendPlaysForTheFileDurationWithoutAnAudioDevice)
+TEST_F(SoundTest, WithoutADeviceASoundPlaysSilentlyForItsDuration)
 {
+    ASSERT_TRUE(kNoDevice);
+    EXPECT_FALSE(fw::soundDeviceAvailable());
     struct Case {
         const char* file;
         double minMs, maxMs;  // the generated files' lengths
     };
-    const Case cases[] = {{"Click", 10, 40}, {"s0", 300, 800}};
+    const Case cases[] = {{"Click", 10, 40}, {"s0", 300, 800}, {"ding2", 250, 350}};
+    fw::FakeClock clock;
+    fw::setClock(&clock);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const QString path = resource(QString::fromLatin1(c.file));
-        const double ms = fw::wavDurationMs(path);
+        const auto decoded = fw::decodeSoundFile(path);
+        ASSERT_TRUE(decoded.has_value());
+        const double ms = decoded->durationMs();
         ASSERT_GE(ms, c.minMs);
         ASSERT_LE(ms, c.maxMs);
 
@@ -55,13 +71,18 @@ TEST_F(SoundTest, QtBackendPlaysForTheFileDurationWithoutAnAudioDevice)
         sound->setVolume(40);
         sound->Play();
         EXPECT_TRUE(sound->IsPlaying()) << "playing right after Play";
-        QTest::qWait(int(ms) + 40);
+        clock.advance((ms - 1.0) * 1000.0);
+        EXPECT_TRUE(sound->IsPlaying()) << "still playing just before its end";
+        clock.advance(2000.0);
         EXPECT_FALSE(sound->IsPlaying()) << "over once the duration has passed";
         EXPECT_EQ(sound->Volume(), 40);
 
-        // Played again, it plays again; Stop ends it at once.
+        // Played again, it plays again from the start; Stop ends it at once.
         sound->Play();
-        EXPECT_TRUE(sound->IsPlaying());
+        clock.advance(ms * 500.0);
+        sound->Play();
+        clock.advance(ms * 700.0);
+        EXPECT_TRUE(sound->IsPlaying()) << "a second Play starts the sound over";
         sound->Stop();
         EXPECT_FALSE(sound->IsPlaying());
     }
@@ -73,7 +94,7 @@ TEST_F(SoundTest, VolumeIsClampedAndStaysWithTheSound)
         int set, expected;
     };
     const Case cases[] = {{-1, 0}, {-100000, 0}, {0, 0}, {1, 1}, {55, 55}, {100, 100}, {101, 100}, {1 << 30, 100}};
-    std::shared_ptr<fw::Sound> real = fw::openQtSound(resource(QStringLiteral("Click")));
+    std::shared_ptr<fw::Sound> real = fw::openDeviceSound(resource(QStringLiteral("Click")));
     ASSERT_NE(real, nullptr);
     FakeSound fake(15);
     for (fw::Sound* sound : {real.get(), static_cast<fw::Sound*>(&fake)}) {
@@ -104,7 +125,8 @@ TEST_F(SoundTest, FilesThatAreNotSoundsGiveNil)
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
         EXPECT_EQ(std::make_shared<fw::FolderItem>(path)->OpenAsSound(), nullptr);
-        EXPECT_EQ(fw::openQtSound(path), nullptr);
+        EXPECT_EQ(fw::openDeviceSound(path), nullptr);
+        EXPECT_FALSE(fw::decodeSoundFile(path).has_value());
     }
 }
 
@@ -131,6 +153,18 @@ QByteArray fmtBody(quint16 format, quint16 channels, quint32 rate, quint16 bits,
     return b;
 }
 
+// WAVE_FORMAT_EXTENSIBLE with the PCM sub-format.
+QByteArray extensiblePcm(quint16 channels, quint32 rate, quint16 bits)
+{
+    QByteArray b = fmtBody(0xFFFE, channels, rate, bits, 24);
+    qToLittleEndian<quint16>(22, b.data() + 16);
+    qToLittleEndian<quint16>(bits, b.data() + 18);
+    qToLittleEndian<quint32>(channels == 1 ? 4 : 3, b.data() + 20);
+    const unsigned char pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    std::memcpy(b.data() + 24, pcm, 16);
+    return b;
+}
+
 QByteArray riff(const QByteArray& chunks, const char* form = "WAVE")
 {
     QByteArray body(form, 4);
@@ -138,20 +172,32 @@ QByteArray riff(const QByteArray& chunks, const char* form = "WAVE")
     return chunk("RIFF", body);
 }
 
-TEST_F(SoundTest, WavDurationFromHeaders)
+// A WAV file of 16-bit samples from the given values.
+QByteArray pcm16(const std::vector<qint16>& values)
+{
+    QByteArray b(int(values.size() * 2), '\0');
+    for (std::size_t i = 0; i < values.size(); ++i)
+        qToLittleEndian<qint16>(values[i], b.data() + 2 * i);
+    return b;
+}
+
+TEST_F(SoundTest, DecodingDamagedAndUnusualFiles)
 {
     const QByteArray pcm8k = fmtBody(1, 1, 8000, 16);  // 16000 bytes a second
     const QByteArray second(16000, '\x01');
     struct Case {
         const char* name;
         QByteArray file;
-        double expected;  // -1: not a readable WAV
+        double expectedMs;  // -1: a sound that failed to load
+        int channels = 1;
     };
     const Case cases[] = {
         {"one second mono", riff(chunk("fmt ", pcm8k) + chunk("data", second)), 1000},
-        {"stereo 44.1 kHz", riff(chunk("fmt ", fmtBody(1, 2, 44100, 16)) + chunk("data", QByteArray(17640, 0))), 100},
-        {"empty data", riff(chunk("fmt ", pcm8k) + chunk("data", {})), 0},
-        {"data size past the end counts what is there",
+        {"stereo 44.1 kHz", riff(chunk("fmt ", fmtBody(1, 2, 44100, 16)) + chunk("data", QByteArray(17640, 0))), 100, 2},
+        {"four channels are mixed to one",
+         riff(chunk("fmt ", fmtBody(1, 4, 8000, 16)) + chunk("data", QByteArray(6400, 0))), 100, 1},
+        {"8-bit", riff(chunk("fmt ", fmtBody(1, 1, 8000, 8)) + chunk("data", QByteArray(4000, '\x80'))), 500},
+        {"data cut short plays what is there",
          riff(chunk("fmt ", pcm8k) + chunk("data", QByteArray(8000, 0), 1 << 30)), 500},
         {"odd-sized chunk before data is padded",
          riff(chunk("fmt ", pcm8k) + chunk("LIST", QByteArray("abc", 3)) + QByteArray(1, '\0') +
@@ -159,10 +205,15 @@ TEST_F(SoundTest, WavDurationFromHeaders)
          100},
         {"fmt with extension bytes", riff(chunk("fmt ", fmtBody(1, 1, 8000, 16, 2)) + chunk("data", second)), 1000},
         {"long fmt chunk", riff(chunk("fmt ", fmtBody(1, 1, 8000, 16, 84)) + chunk("data", second)), 1000},
-        {"extensible PCM", riff(chunk("fmt ", fmtBody(0xFFFE, 1, 8000, 16, 24)) + chunk("data", second)), 1000},
+        {"extensible PCM", riff(chunk("fmt ", extensiblePcm(1, 8000, 16)) + chunk("data", second)), 1000},
+        {"extensible with no sub-format", riff(chunk("fmt ", fmtBody(0xFFFE, 1, 8000, 16, 24)) + chunk("data", second)),
+         -1},
         {"compressed format", riff(chunk("fmt ", fmtBody(2, 1, 8000, 4)) + chunk("data", second)), -1},
-        {"zero byte rate", riff(chunk("fmt ", fmtBody(1, 1, 0, 16)) + chunk("data", second)), -1},
         {"data before fmt", riff(chunk("data", second) + chunk("fmt ", pcm8k)), -1},
+        {"zero length", riff(chunk("fmt ", pcm8k) + chunk("data", {})), -1},
+        {"zero sample rate", riff(chunk("fmt ", fmtBody(1, 1, 0, 16)) + chunk("data", second)), -1},
+        // 16000 samples at 2 a second would play for over two hours.
+        {"absurd sample rate", riff(chunk("fmt ", fmtBody(1, 1, 2, 16)) + chunk("data", second)), -1},
         {"no data chunk", riff(chunk("fmt ", pcm8k)), -1},
         {"short fmt chunk", riff(chunk("fmt ", pcm8k.left(10)) + chunk("data", second)), -1},
         {"chunk larger than the file", riff(chunk("fmt ", pcm8k) + chunk("JUNK", {}, 0xFFFFFFF0u)), -1},
@@ -179,14 +230,55 @@ TEST_F(SoundTest, WavDurationFromHeaders)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(c.file);
         f.close();
-        if (c.expected < 0) {
-            EXPECT_LT(fw::wavDurationMs(f.fileName()), 0);
-            EXPECT_EQ(fw::openQtSound(f.fileName()), nullptr);
-        } else {
-            EXPECT_NEAR(fw::wavDurationMs(f.fileName()), c.expected, 1e-9);
+        const auto decoded = fw::decodeSoundFile(f.fileName());
+        const std::shared_ptr<fw::Sound> sound = fw::openDeviceSound(f.fileName());
+        if (c.expectedMs < 0) {
+            EXPECT_FALSE(decoded.has_value());
+            EXPECT_EQ(sound, nullptr);
+            continue;
         }
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_NEAR(decoded->durationMs(), c.expectedMs, 1e-9);
+        EXPECT_EQ(decoded->channels, c.channels);
+        ASSERT_NE(sound, nullptr);
+        // A sound that loaded ends: silent here, it plays for its length.
+        fw::FakeClock clock;
+        fw::setClock(&clock);
+        sound->Play();
+        EXPECT_TRUE(sound->IsPlaying());
+        clock.advance((c.expectedMs + 1.0) * 1000.0);
+        EXPECT_FALSE(sound->IsPlaying());
+        fw::setClock(nullptr);
     }
-    EXPECT_LT(fw::wavDurationMs(dir.filePath(QStringLiteral("missing"))), 0);
+    EXPECT_FALSE(fw::decodeSoundFile(dir.filePath(QStringLiteral("missing"))).has_value());
+}
+
+TEST_F(SoundTest, DecodedSamplesAreTheFileSamples)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::vector<qint16> mono = {0, 1, -1, 32767, -32768, 1234};
+    const std::vector<qint16> quad = {100, 200, 300, 400, -4, -4, -4, -4};
+    struct Case {
+        const char* name;
+        QByteArray file;
+        std::vector<std::int16_t> samples;
+    };
+    const Case cases[] = {
+        {"mono", riff(chunk("fmt ", fmtBody(1, 1, 8000, 16)) + chunk("data", pcm16(mono))), {0, 1, -1, 32767, -32768, 1234}},
+        {"four channels averaged", riff(chunk("fmt ", fmtBody(1, 4, 8000, 16)) + chunk("data", pcm16(quad))), {250, -4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile f(dir.filePath(QString::fromLatin1(c.name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.file);
+        f.close();
+        const auto decoded = fw::decodeSoundFile(f.fileName());
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->samples, c.samples);
+        EXPECT_EQ(decoded->sampleRate, 8000);
+    }
 }
 
 TEST_F(SoundTest, FactoryReplacesTheBackend)
@@ -218,7 +310,7 @@ TEST_F(SoundTest, FactoryReplacesTheBackend)
         EXPECT_EQ(fake->playVolumes(), std::vector<int>{70});
         EXPECT_EQ(factory.playLog(), QStringList{QStringLiteral("Click")});
     }
-    // The factory's end puts the Qt backend back.
+    // The factory's end puts the device backend back.
     std::shared_ptr<fw::Sound> real = fw::openSound(click);
     ASSERT_NE(real, nullptr);
     EXPECT_EQ(dynamic_cast<FakeSound*>(real.get()), nullptr);

@@ -66,10 +66,11 @@ bool PrivatePulseAudio::start(QString* why)
     m_daemon.setProcessChannelMode(QProcess::MergedChannels);
     // A user daemon, also as root: no system mode, no default script, no
     // exit when idle, no pid file; one null sink and one socket of its own.
+    // Real-time scheduling where allowed, as a desktop's daemon has.
     m_daemon.start(QStringLiteral("pulseaudio"),
                    {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--system=no"),
                     QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
-                    QStringLiteral("--realtime=no"), QStringLiteral("--high-priority=no"),
+                    QStringLiteral("--realtime=yes"), QStringLiteral("--high-priority=yes"),
                     QStringLiteral("--log-target=stderr"), QStringLiteral("--log-level=error"),
                     QStringLiteral("--load=module-null-sink sink_name=") + sinkName() +
                         QStringLiteral(" rate=%1 channels=1").arg(kRate),

@@ -13,9 +13,10 @@ namespace {
 constexpr int kDecimation = 4;
 // The quietest a reference may be played at and still be found.
 constexpr float kMinGain = 0.2f;
-// What is left of a sound once taken out, relative to its peak: a mismatch
-// of a few per cent, not a sound.
-constexpr float kLeftOver = 0.3f;
+// What is left of a sound once taken out, relative to its level nearby: the
+// hiss of a spoken "s" is resampled a little differently by the player than
+// here, so the part above ~6 kHz does not cancel exactly.
+constexpr float kLeftOver = 0.5f;
 
 std::vector<float> decimate(const std::vector<float>& x)
 {
@@ -140,6 +141,17 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
         const long long onset = firstAbove(work, pos, floor);
         if (onset < 0)
             break;
+        // Silence where a sound found already should still sound: a gap.
+        if (floor[std::size_t(onset)] > m_level) {
+            long long end = onset;
+            while (end < (long long)recording.size() && std::fabs(recording[std::size_t(end)]) <= m_level)
+                ++end;
+            if (end - onset >= m_rate / 500) {
+                heard.push_back({QStringLiteral("gap"), onset, end, 0.0});
+                pos = end;
+                continue;
+            }
+        }
         HeardSound best{QStringLiteral("?"), onset, onset, 0.0};
         const Prepared* bestRef = nullptr;
         for (const Prepared& p : refs) {
@@ -187,22 +199,32 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
         const std::vector<float>& r = bestRef->ref->samples;
         double dot = 0.0;
         const long long n = std::min<long long>(r.size(), (long long)work.size() - best.start);
+        if (best.start < 0 || n <= 0) {
+            pos = onset + 1;
+            continue;
+        }
         for (long long i = 0; i < n; ++i)
             dot += double(work[std::size_t(best.start + i)]) * r[std::size_t(i)];
         const double gain = dot / bestRef->energy;
-        float peak = 0.0f;
-        for (long long i = 0; i < n; ++i) {
+        for (long long i = 0; i < n; ++i)
             work[std::size_t(best.start + i)] -= float(gain * r[std::size_t(i)]);
-            peak = std::max(peak, std::fabs(float(gain) * r[std::size_t(i)]));
-        }
-        for (long long i = std::max(0LL, best.start); i < best.start + n; ++i)
-            floor[std::size_t(i)] = std::max(floor[std::size_t(i)], kLeftOver * peak);
-        for (long long j = best.start / kDecimation; j <= (best.start + n) / kDecimation && j < (long long)coarse.size();
-             ++j) {
-            float sum = 0.0f;
-            for (int k = 0; k < kDecimation; ++k)
-                sum += work[std::size_t(j * kDecimation + k)];
-            coarse[std::size_t(j)] = sum / kDecimation;
+        // Within 5 ms of each sample, what is left of the sound is a small
+        // part of its own level there; what stands out above that is heard.
+        const long long reach = m_rate / 200;
+        const long long blocks = (n + reach - 1) / reach;
+        std::vector<float> blockPeak(std::size_t(std::max(0LL, blocks)), 0.0f);
+        for (long long i = 0; i < n; ++i)
+            blockPeak[std::size_t(i / reach)] =
+                std::max(blockPeak[std::size_t(i / reach)], std::fabs(float(gain) * r[std::size_t(i)]));
+        for (long long i = 0; i < n; ++i) {
+            const long long b = i / reach;
+            float around = blockPeak[std::size_t(b)];
+            if (b > 0)
+                around = std::max(around, blockPeak[std::size_t(b - 1)]);
+            if (b + 1 < blocks)
+                around = std::max(around, blockPeak[std::size_t(b + 1)]);
+            float& f = floor[std::size_t(best.start + i)];
+            f = std::max(f, kLeftOver * around);
         }
         pos = onset;
     }

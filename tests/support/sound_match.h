@@ -26,7 +26,9 @@ ReferenceSound loadReferenceSound(const QString& path, const QString& name, int 
 // A sound found in a recording. `onset`: the first sample where it is heard;
 // `start`: where the reference's first sample lies; `score`: the normalised
 // cross-correlation with it (1 is a perfect match); `name` "?" when no
-// reference matches.
+// reference matches. A stretch of silence inside a sound already found (the
+// player fell behind and the sound server played nothing) is reported as a
+// "gap" from `onset` to `start`.
 struct HeardSound {
     QString name;
     long long onset = 0;
