@@ -143,14 +143,20 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
             break;
         // Silence where a sound found already should still sound: a gap.
         if (floor[std::size_t(onset)] > m_level) {
-            long long end = onset;
-            while (end < (long long)recording.size() && std::fabs(recording[std::size_t(end)]) <= m_level)
-                ++end;
-            if (end - onset >= m_rate / 500) {
-                heard.push_back({QStringLiteral("gap"), onset, end, 0.0});
-                pos = end;
-                continue;
+            // Its silence begins at the onset or within 5 ms after it.
+            bool gap = false;
+            for (long long from = onset; from < onset + m_rate / 200 && !gap; ++from) {
+                long long end = from;
+                while (end < (long long)recording.size() && std::fabs(recording[std::size_t(end)]) <= m_level)
+                    ++end;
+                if (end - from >= m_rate / 500) {
+                    heard.push_back({QStringLiteral("gap"), from, end, 0.0});
+                    pos = end;
+                    gap = true;
+                }
             }
+            if (gap)
+                continue;
         }
         HeardSound best{QStringLiteral("?"), onset, onset, 0.0};
         const Prepared* bestRef = nullptr;

@@ -1,0 +1,143 @@
+// Without a sound server the program still runs a whole estimation by both
+// methods: two copies of the real program, each on a private X server, get
+// the same keys and clicks, one with a private PulseAudio and one with no
+// sound server at all. Their windows must look the same after each run, and
+// the silent one says once on standard error that the cues are silent; no
+// message of the audio libraries reaches the terminal.
+
+#include "tests/support/main_window.h"
+#include "tests/support/private_pulse.h"
+#include "tests/support/real_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+using namespace quorvel::test;
+
+// Window coordinates of the layout's controls: the menu bar lies above them.
+constexpr int kMenuBar = 20;
+constexpr int kStartX = 600, kStartY = 198 + kMenuBar + 10;
+constexpr int kMethodX = 595, kMethodY = 228 + kMenuBar + 10;
+constexpr int kHistoryX = 100, kHistoryY = 445 + kMenuBar + 60;
+
+const QByteArray kSilentLine =
+    "Quorvel: no sound device could be opened; the cue sounds and the spoken digits are silent.\n";
+
+struct Copy {
+    PrivateXServer x;
+    std::unique_ptr<RealProgram> program;
+    unsigned long window = 0;
+};
+
+unsigned long mainWindow(Copy& c)
+{
+    if (!c.program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 1) &&
+        !c.program->waitForWindow(QStringLiteral("Adaptive PEST Procedure  \u2014 Quorvel"), 30000))
+        return 0;
+    for (unsigned long w : topLevelWindows(c.x.display()))
+        if (windowName(c.x.display(), w).startsWith(QStringLiteral("Adaptive PEST Procedure ")))
+            return w;
+    return 0;
+}
+
+class NoSoundServer : public PrivateConfigTest {
+protected:
+    void click(int x, int y)
+    {
+        for (Copy* c : {&withSound, &silent})
+            clickAt(c->x.display(), c->window, x, y);
+    }
+    // Keys to both copies, each followed by time for the announcement (two
+    // digits, about 0.55 s each) to end.
+    void keys(const QString& script)
+    {
+        for (const QChar k : script) {
+            for (Copy* c : {&withSound, &silent})
+                tapKey(c->x.display(), QString(k));
+            QThread::msleep(1900);
+        }
+    }
+    void expectSameScreens(const char* when)
+    {
+        const QImage a = grabWindow(withSound.x.display(), withSound.window);
+        const QImage b = grabWindow(silent.x.display(), silent.window);
+        ASSERT_FALSE(a.isNull());
+        if (a != b) {
+            const QString dir = QDir::temp().filePath(QStringLiteral("quorvel-no-sound-server"));
+            QDir().mkpath(dir);
+            a.save(dir + QStringLiteral("/%1-with-sound.png").arg(QString::fromLatin1(when)));
+            b.save(dir + QStringLiteral("/%1-silent.png").arg(QString::fromLatin1(when)));
+            ADD_FAILURE() << "the windows differ " << when << "; both grabbed to " << dir.toStdString();
+        }
+    }
+
+    Copy withSound, silent;
+};
+
+TEST_F(NoSoundServer, AWholeRunByBothMethodsLooksTheSameAsWithSound)
+{
+    QString why;
+    PrivatePulseAudio pulse;
+    ASSERT_TRUE(pulse.start(&why)) << why.toStdString();
+    QTemporaryDir silentRuntime;
+    ASSERT_TRUE(silentRuntime.isValid());
+    QStringList fields = defaultPrefsFields();
+    fields[3] = QStringLiteral("100");  // the voice up, so the digits set the pace
+    writePrefsFile(configHome(), fields);
+
+    for (Copy* c : {&withSound, &silent}) {
+        ASSERT_TRUE(c->x.start(&why)) << why.toStdString();
+        c->program = std::make_unique<RealProgram>(c->x, configHome());
+    }
+    pulse.addClientEnvironment(withSound.program->environment());
+    QProcessEnvironment& env = silent.program->environment();
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + silentRuntime.filePath(QStringLiteral("none")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), silentRuntime.path());
+    // A machine with a sound card would be heard through ALSA.
+    if (QFileInfo::exists(QStringLiteral("/dev/snd")))
+        env.insert(QStringLiteral("ALSOFT_DRIVERS"), QStringLiteral("pulse"));
+
+    for (Copy* c : {&withSound, &silent}) {
+        ASSERT_TRUE(c->program->start(&why)) << why.toStdString();
+        c->window = mainWindow(*c);
+        ASSERT_NE(c->window, 0UL) << c->program->standardError().toStdString();
+        focusWindow(c->x.display(), c->window);
+    }
+    QThread::msleep(300);
+
+    // Adaptive PEST, then Maximum-Likelihood PEST.
+    click(kStartX, kStartY);
+    click(kHistoryX, kHistoryY);
+    QThread::msleep(300);
+    const QImage before = grabWindow(silent.x.display(), silent.window);
+    keys(QStringLiteral("nnnyynynnyny"));
+    EXPECT_NE(grabWindow(silent.x.display(), silent.window), before) << "the keys ran no trial";
+    expectSameScreens("adaptive");
+    if (!qEnvironmentVariableIsEmpty("DUMP_GRAB"))
+        grabWindow(silent.x.display(), silent.window).save(qEnvironmentVariable("DUMP_GRAB"));
+    click(kMethodX, kMethodY);
+    click(kStartX, kStartY);
+    click(kHistoryX, kHistoryY);
+    keys(QStringLiteral("yynnynnyyn"));
+    expectSameScreens("likelihood");
+
+    for (Copy* c : {&withSound, &silent}) {
+        tapKey(c->x.display(), QStringLiteral("ctrl+q"));
+        int exitCode = -1;
+        EXPECT_TRUE(c->program->waitForExit(10000, &exitCode));
+        EXPECT_EQ(exitCode, 0);
+    }
+    EXPECT_EQ(withSound.program->standardError(), QByteArray());
+    EXPECT_EQ(silent.program->standardError(), kSilentLine);
+}
+
+} // namespace
