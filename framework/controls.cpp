@@ -1,6 +1,7 @@
 #include "framework/controls.h"
 
 #include "framework/application.h"
+#include "framework/exact_text_edit.h"
 #include "framework/picture.h"
 #include "framework/window.h"
 
@@ -15,24 +16,6 @@
 #include <limits>
 
 namespace fw {
-namespace {
-
-// Multi-line fields show line feeds; the framework's text uses carriage returns.
-QString toDisplay(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-QString fromDisplay(QString text)
-{
-    text.replace(QChar(0x2029), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-    return text;
-}
-
-} // namespace
 
 void setControlFont(QWidget* w, const QString& fontName, int size, bool bold, bool italic, bool underline)
 {
@@ -101,7 +84,7 @@ EditField::EditField(QWidget* parent, bool multiline) : QWidget(parent), RectCon
     layout->setContentsMargins(0, 0, 0, 0);
     QWidget* editor = nullptr;
     if (multiline) {
-        m_text = new QPlainTextEdit(this);
+        m_text = new ExactTextEdit(this);
         m_text->setTabChangesFocus(true);
         m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -127,7 +110,7 @@ EditField::EditField(QWidget* parent, bool multiline) : QWidget(parent), RectCon
 
 QString EditField::Text() const
 {
-    return m_line ? m_line->text() : fromDisplay(m_text->toPlainText());
+    return m_line ? m_line->text() : static_cast<ExactTextEdit*>(m_text)->exactText();
 }
 
 void EditField::setText(const QString& text)
@@ -135,7 +118,7 @@ void EditField::setText(const QString& text)
     if (m_line)
         m_line->setText(text);
     else
-        m_text->setPlainText(toDisplay(text));
+        static_cast<ExactTextEdit*>(m_text)->setExactText(text);
 }
 
 void EditField::setReadOnly(bool on)

@@ -71,7 +71,8 @@ class EditField : public QWidget, public RectControl {
 public:
     EditField(QWidget* parent, bool multiline);
 
-    // Line ends in the text are carriage returns (character 13).
+    // Exactly the text set, typed or pasted, every character; a line typed
+    // into a multi-line field ends in a carriage return (character 13).
     QString Text() const;
     void setText(const QString& text);
     bool ReadOnly() const { return m_readOnly; }

@@ -5,6 +5,7 @@
 #include "framework/picture.h"
 #include "tests/report/report_fixture.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -146,6 +147,13 @@ TEST_F(OutputWindow, SavesTheFieldTextByteForByte)
          QByteArray("short\r")},
         {"non-ASCII as UTF-8", QString::fromUtf8("Distance = 12 mm \xC2\xB5V\r"), {},
          QByteArray("Distance = 12 mm \xC2\xB5V\r")},
+        {"no-break space, U+2028 and U+2029 as they are", QStringLiteral("12\u00A0mm\u2028next\u2029last\r"), {},
+         QByteArray("12\xC2\xA0mm\xE2\x80\xA8next\xE2\x80\xA9last\r")},
+        {"every line end as it is", QStringLiteral("cr\rcrlf\r\nlf\n\ttab\r\r"), {},
+         QByteArray("cr\rcrlf\r\nlf\n\ttab\r\r")},
+        {"outside the BMP", QString::fromUtf8("\xF0\x9F\x98\x80\r"), {}, QByteArray("\xF0\x9F\x98\x80\r")},
+        {"about 100 kB", kReport.repeated(1000) + QStringLiteral("\u00A0\r\n"), {},
+         (kReport.repeated(1000) + QStringLiteral("\u00A0\r\n")).toUtf8()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -162,6 +170,18 @@ TEST_F(OutputWindow, SavesTheFieldTextByteForByte)
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Untitled.txt")});
     EXPECT_EQ(offered.first(), QStringLiteral("text|Untitled.txt")) << "file type and default name";
+
+    // The same texts pasted into the field after a report.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window4* w = window();
+        w->EditField1()->setText(kReport);
+        w->EditField1()->textEdit()->moveCursor(QTextCursor::End);
+        QApplication::clipboard()->setText(c.text);
+        w->EditField1()->textEdit()->paste();
+        save();
+        EXPECT_EQ(readBytes(savePath), kReport.toUtf8() + c.text.toUtf8());
+    }
 }
 
 TEST_F(OutputWindow, CancelledSaveDoesNothing)
