@@ -337,6 +337,11 @@ void Window2::CheckBox2_Action(fw::CheckBox*)
 
 void Window2::PushButton4_Action(fw::PushButton*)
 {
+    // Saved first: when the file cannot be written the operator has been
+    // told, and the dialog stays open with everything typed ("OK" again or
+    // "Cancel"); the main window keeps what the file holds.
+    if (!writeprefs())
+        return;
     // An unticked box leaves the main window's flag as it is; the main
     // window's read of the file after this dialog sets both flags.
     if (CheckBox1()->Value())
@@ -345,7 +350,6 @@ void Window2::PushButton4_Action(fw::PushButton*)
         Window1::instance()->failall = true;
     Window1::instance()->failkey = tempfailkey;
     Window1::instance()->successkey = tempsuccesskey;
-    saveprefs();
     Close();
 }
 
