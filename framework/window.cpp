@@ -142,6 +142,9 @@ void Window::Show()
 {
     if (m_closed)
         return;
+    // A minimised window comes back, maximised again if it was.
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();

@@ -1,6 +1,6 @@
 // Windows: which keys reach Event_KeyDown and as what text, implicit
 // instances (found while open, built anew after Close), the build order,
-// and ShowModal with the test hooks.
+// Show of a hidden or minimised window, and ShowModal with the test hooks.
 #include "framework/controls.h"
 #include "framework/core/nil.h"
 #include "framework/window.h"
@@ -275,6 +275,34 @@ TEST_F(ImplicitWindows, OneOpenInstanceAndANewOneAfterClose)
     EXPECT_EQ(OrderWindow::log.value(4), QStringLiteral("Event_Open")) << "Event_Open runs again";
     flushDeletes();
     EXPECT_TRUE(old.isNull()) << "the closed window is deleted";
+}
+
+TEST_F(ImplicitWindows, ShowBringsBackAHiddenOrMinimisedWindow)
+{
+    struct Case {
+        const char* name;
+        Qt::WindowStates before;
+        bool hidden;
+        Qt::WindowStates after;
+    };
+    const Case cases[] = {
+        {"shown", Qt::WindowNoState, false, Qt::WindowNoState},
+        {"hidden", Qt::WindowNoState, true, Qt::WindowNoState},
+        {"minimised", Qt::WindowMinimized, false, Qt::WindowNoState},
+        {"minimised from maximised", Qt::WindowMinimized | Qt::WindowMaximized, false, Qt::WindowMaximized},
+        {"maximised", Qt::WindowMaximized, false, Qt::WindowMaximized},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* w = fw::Window::implicitInstance<OrderWindow>(QStringLiteral("OrderWindow"));
+        w->setWindowState(c.before);
+        if (c.hidden)
+            w->hide();
+        w->Show();
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_EQ(w->windowState() & ~Qt::WindowActive, c.after);
+        w->Close();
+    }
 }
 
 TEST_F(ImplicitWindows, ShowModalReturnsWhenTheWindowCloses)
