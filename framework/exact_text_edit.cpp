@@ -92,6 +92,10 @@ void ExactTextEdit::contentsChanged(int position, int removed, int added)
     if (m_setting)
         return;
     const QString raw = document()->toRawText();
+    if (raw == m_raw) {
+        m_pastedEnds.clear();
+        return;  // a change of format only
+    }
     const qsizetype oldSize = m_raw.size(), newSize = raw.size();
     // The change as the document reports it, when it adds up; the counts
     // may take in the document's final break, which the raw text lacks.
@@ -110,6 +114,14 @@ void ExactTextEdit::contentsChanged(int position, int removed, int added)
             ++tail;
         oldEnd = oldSize - tail;
         newEnd = newSize - tail;
+    }
+    // A span reported wider than the change: what stayed at its ends keeps
+    // its line ends. Pasted text takes its own, all of them.
+    if (m_pastedEnds.empty()) {
+        while (from < oldEnd && from < newEnd && m_raw[from] == raw[from])
+            ++from;
+        while (oldEnd > from && newEnd > from && m_raw[oldEnd - 1] == raw[newEnd - 1])
+            --oldEnd, --newEnd;
     }
     const qsizetype first = breaksIn(m_raw, 0, from);
     const qsizetype gone = breaksIn(m_raw, from, oldEnd);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -158,6 +159,19 @@ TEST_F(EditFieldText, EditsKeepTheOtherLineEnds)
     multi.setSelLength(4);  // "\r\nb\nc", in the document a break, b, a break, c
     paste(multi, QStringLiteral("X\nY\r\nZ"));
     EXPECT_EQ(multi.Text(), QStringLiteral("aX\nY\r\nZ\u2029d\re"));
+
+    // Pasted over a selection that starts with a break: the pasted line end wins.
+    multi.setText(start);
+    multi.setSelStart(1);
+    multi.setSelLength(2);  // the CR LF and b
+    paste(multi, QStringLiteral("\nQ"));
+    EXPECT_EQ(multi.Text(), QStringLiteral("a\nQ\nc\u2029d\re"));
+
+    // A change of font re-lays the text out and keeps every line end.
+    multi.setText(start);
+    multi.textEdit()->setFont(QFont(QStringLiteral("Liberation Mono"), 20));
+    multi.textEdit()->document()->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 9));
+    EXPECT_EQ(multi.Text(), start);
 }
 
 } // namespace
