@@ -87,8 +87,16 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+// A window may go away between listing and asking about it (a dialog
+// closing): Xlib's default handler would end the test for that.
+int ignoreXErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
 {
+    XSetErrorHandler(ignoreXErrors);
     PrivateXServer server;
     QString why;
     ASSERT_TRUE(server.start(&why)) << why.toStdString();
@@ -98,10 +106,18 @@ TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
     ASSERT_TRUE(writeDefaultPrefs(home.path()));
     RealProgram program(server, home.path());
     program.environment().insert(QStringLiteral("HOME"), home.path());
+    // Under AddressSanitizer: libxkbcommon-x11 hands strndup() a buffer of
+    // the exact length, which the strict string checks take for an overflow.
+    if (const QString asan = program.environment().value(QStringLiteral("ASAN_OPTIONS")); !asan.isEmpty())
+        program.environment().insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral(":strict_string_checks=0"));
     ASSERT_TRUE(program.start(&why)) << why.toStdString();
 
     const unsigned long main = waitForTitle(d, QStringLiteral("Adaptive PEST Procedure"), 20'000);
-    ASSERT_NE(main, 0u) << program.standardError().toStdString();
+    if (!main) {
+        int code = 0;
+        program.waitForExit(1000, &code);
+        FAIL() << "no main window; exit code " << code << "; " << program.standardError().toStdString();
+    }
     // "Print/Save" at 789, 198 (80 x 20) in the main window's content.
     clickAt(d, main, 789 + 40, 198 + 10 + menuHeight(d, main, 690));
     const unsigned long output = waitForTitle(d, QStringLiteral("Output"), 10'000);
