@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -30,9 +31,15 @@ class QEventLoop;
 #define FW_CONTROL(Type, Name) \
     Type* Name() const { return control<Type>(QStringLiteral(#Name)); }
 
+// Declares a window's accessor of an item of its menu bar, looked up by
+// name: FW_MENU_ITEM(FileQuit) gives FileQuit(), nullptr when there is none.
+#define FW_MENU_ITEM(Name) \
+    fw::MenuItem* Name() const { return menuItem(QStringLiteral(#Name)); }
+
 namespace fw {
 
 class MenuBar;
+class MenuItem;
 
 class Window : public QWidget {
 public:
@@ -74,6 +81,8 @@ public:
     fw::MenuBar* MenuBar() const { return m_menuBarModel; }
     void setMenuBarVisible(bool on) { m_menuBarVisible = on; }
     QMenuBar* qtMenuBar() const { return m_qtMenuBar; }
+    // The item of that name anywhere in the window's menu bar, or nullptr.
+    fw::MenuItem* menuItem(const QString& name) const;
 
     // The content area, where controls live; their positions are from its
     // top-left corner.
@@ -111,6 +120,17 @@ public:
 protected:
     virtual void Layout() {}
     virtual void CreateControls() {}
+    // Makes a control of class T, registers it under its name and places it,
+    // its position given from the content area's corner, in the content
+    // area or, when `group` is given, in that group box as its child.
+    template <class T, class... Args>
+    T* makeControl(const QString& name, QWidget* group, int left, int top, int width, int height, Args&&... args)
+    {
+        auto* c = new T(group ? group : content(), std::forward<Args>(args)...);
+        registerControl(name, c);
+        c->setBounds(left, top, width, height);
+        return c;
+    }
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
