@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <cstdlib>
+
 // Xlib last: its macros (None, Bool, KeyPress, ...) clash with Qt's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -254,6 +256,21 @@ void clickAt(Display* d, unsigned long window, int x, int y)
     XTestFakeMotionEvent(d, DefaultScreen(d), rx, ry, CurrentTime);
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
     XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    settle(d);
+}
+
+void wheelAt(Display* d, unsigned long window, int x, int y, int notches)
+{
+    int rx = 0, ry = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rx, ry, CurrentTime);
+    // X reports the wheel as buttons 4 (away from the user) and 5 (towards).
+    const unsigned button = notches < 0 ? 4 : 5;
+    for (int i = 0; i < std::abs(notches); ++i) {
+        XTestFakeButtonEvent(d, button, True, CurrentTime);
+        XTestFakeButtonEvent(d, button, False, CurrentTime);
+    }
     settle(d);
 }
 
