@@ -55,12 +55,17 @@ protected:
         m_window = findMainWindow(20000);
         ASSERT_NE(m_window, 0u) << m_program->standardError().toStdString();
         focusWindow(display(), m_window);
-        // The content area starts under the menu bar, where its colour does.
-        const QImage first = shot();
-        for (int y = 0; y < first.height() && m_top < 0; ++y)
-            if (first.pixelColor(3, y) == kBackground)
-                m_top = y;
-        ASSERT_GE(m_top, 0);
+        // The content area starts under the menu bar, where its colour does
+        // once the window is drawn.
+        const QDeadlineTimer deadline(10000);
+        while (m_top < 0 && !deadline.hasExpired()) {
+            const QImage image = shot();
+            for (int y = 0; y < image.height() && m_top < 0; ++y)
+                if (image.pixelColor(3, y) == kBackground)
+                    m_top = y;
+            QThread::msleep(20);
+        }
+        ASSERT_GE(m_top, 0) << "the window is drawn";
     }
 
     Display* display() const { return m_server.display(); }
