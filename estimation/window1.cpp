@@ -30,12 +30,15 @@ void Window1::CreateControls()
 {
     _CreateControls0();
     _CreateControls1();
-    // Each field is named by the label beside it.
+    // Each field and slider is named by the label beside it.
     StaticText1()->setLabelFor(EditField1());
     StaticText2()->setLabelFor(EditField3());
     StaticText3()->setLabelFor(EditField4());
     StaticText16()->setLabelFor(EditField7());
     StaticText17()->setLabelFor(EditField6());
+    StaticText10()->setLabelFor(Slider1());
+    StaticText11()->setLabelFor(Slider2());
+    StaticText12()->setLabelFor(Slider3());
     // The history has no label: its header names its columns.
     EditField2()->setAccessibleLabel(EditField5()->Text());
 }

@@ -248,15 +248,25 @@ StaticText::StaticText(QWidget* parent) : QLabel(parent), RectControl(this)
 void StaticText::setText(const QString& text)
 {
     QLabel::setText(text);
-    if (m_field)
-        m_field->setAccessibleLabel(text);
+    nameControl();
 }
 
-void StaticText::setLabelFor(EditField* field)
+void StaticText::setLabelFor(QWidget* control)
 {
-    m_field = field;
-    setBuddy(field->editor());
-    field->setAccessibleLabel(text());
+    m_control = control;
+    auto* field = dynamic_cast<EditField*>(control);
+    setBuddy(field ? field->editor() : control);
+    nameControl();
+}
+
+void StaticText::nameControl()
+{
+    if (!m_control)
+        return;
+    if (auto* field = dynamic_cast<EditField*>(m_control.data()))
+        field->setAccessibleLabel(text());
+    else
+        m_control->setAccessibleName(text());
 }
 
 void StaticText::setTextColor(const QColor& color)

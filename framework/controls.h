@@ -119,13 +119,15 @@ public:
     void setTextColor(const QColor& color);
     void setTextAlign(Alignment a);
     void setMultiline(bool on) { setWordWrap(on); }
-    // Makes this label the one that names the field: the field's accessible
-    // name is the label's text, now and after every change of it.
-    void setLabelFor(EditField* field);
+    // Makes this label the one that names the control beside it (a field or
+    // a slider): the control's accessible name is the label's text, now and
+    // after every change of it.
+    void setLabelFor(QWidget* control);
 
 private:
+    void nameControl();
     QColor m_color = Qt::black;
-    QPointer<EditField> m_field;
+    QPointer<QWidget> m_control;
 };
 
 class PushButton : public QPushButton, public RectControl {

@@ -35,7 +35,10 @@ void Window2::CreateControls()
 {
     _CreateControls0();
     _CreateControls1();
-    // Each field is named by the label beside it.
+    // Each field and slider is named by the label beside it.
+    StaticText4()->setLabelFor(Slider1());
+    StaticText7()->setLabelFor(Slider2());
+    StaticText8()->setLabelFor(Slider3());
     StaticText1()->setLabelFor(EditField1());
     StaticText2()->setLabelFor(EditField3());
     StaticText3()->setLabelFor(EditField4());

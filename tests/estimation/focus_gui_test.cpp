@@ -176,6 +176,18 @@ void expectFieldsNamed(const fw::Window* w, const std::vector<Named>& fields)
     }
 }
 
+// Sliders are named by their labels too (inside a group, Qt would give them
+// the group's caption).
+void expectSlidersNamed(const fw::Window* w, const std::vector<std::pair<const char*, const char*>>& sliders)
+{
+    for (const auto& [slider, name] : sliders) {
+        SCOPED_TRACE(slider);
+        QAccessibleInterface* a = accessible(w->control<fw::Slider>(QString::fromLatin1(slider)));
+        EXPECT_EQ(a->role(), QAccessible::Slider);
+        EXPECT_EQ(a->text(QAccessible::Name), QString::fromLatin1(name));
+    }
+}
+
 // Each control is found among its group's accessible children, and the group
 // is its accessible parent.
 void expectGroupsHold(const fw::Window* w, const std::vector<std::pair<const char*, std::vector<const char*>>>& groups)
@@ -216,6 +228,7 @@ TEST_F(Focus, TheMainWindowsGroupsHoldTheirControlsAndFieldsAreNamedByTheirLabel
                           {"EditField6", "Distance to target:", false},
                           {"EditField7", "Distance to M1:", false}});
     EXPECT_TRUE(accessible(w->EditField5()->editor())->state().readOnly);
+    expectSlidersNamed(w, {{"Slider1", "Voice Volume:"}, {"Slider2", "Signal Volume:"}, {"Slider3", "Click Volume:"}});
 
     // The names follow the labels when the method changes them; Start locks
     // the fields and Reset opens them again.
@@ -244,6 +257,8 @@ TEST_F(Focus, ThePreferencesWindowsGroupsHoldTheirControlsAndFieldsAreNamedByThe
                               {"EditField5", "Relative threshold spread:", false},
                               {"EditField6", "Upper Boundary:", false},
                               {"EditField7", "Diff. Threshold:", false}});
+    expectSlidersNamed(prefs,
+                       {{"Slider1", "Speech Volume:"}, {"Slider2", "Signal Volume:"}, {"Slider3", "Click Volume:"}});
 
     // Tab visits every field, in the layout's order, and comes round again.
     prefs->activateWindow();
