@@ -7,9 +7,10 @@
 // while the window is open; a closed window is never found again.
 //
 // Keys: a key goes to the window's Event_KeyDown unless an editable text
-// field has the focus (it takes the key, Tab included) or a Ctrl, Alt or
-// Meta shortcut is pressed. A key the handler returns false for goes on to
-// Qt (Tab moves the focus, Space presses a focused button).
+// field has the focus (it takes the key; Tab and Shift+Tab move the focus to
+// the next or previous editable field) or a Ctrl, Alt or Meta shortcut is
+// pressed. Only edit fields ever hold the focus (see controls.h). A key the
+// handler returns false for goes on to Qt (Tab moves the focus).
 
 #include "framework/core/nil.h"
 
