@@ -1,8 +1,9 @@
 // The main window of the real program on a private X server (xcb, no
 // accessibility bus), keys and the wheel through XTest, and what it shows
 // read back through XGetImage, which sends it no event: Tab and Shift+Tab
-// cycle through the parameter and distance fields and never run a trial, and
-// a wheel over a closed quick-reference menu changes nothing.
+// cycle through the parameter and distance fields and never run a trial, a
+// wheel over a closed quick-reference menu changes nothing, and choosing from
+// an open one takes the keys it needs and leaves the focus where it was.
 #include "tests/support/real_desktop.h"
 
 #include <gtest/gtest.h>
@@ -201,6 +202,34 @@ TEST_F(RealMainWindow, AWheelOverAClosedQuickReferenceMenuChangesNothing)
     while (part(shot(), kSlider1) == sliderBefore && !deadline.hasExpired())
         QThread::msleep(20);
     EXPECT_FALSE(part(shot(), kSlider1) == sliderBefore);
+}
+
+TEST_F(RealMainWindow, ChoosingFromAQuickReferenceMenuLeavesTheFocusAndRunsNoTrial)
+{
+    ASSERT_EQ(waitForFocus(QStringLiteral("EditField1")).toStdString(), "EditField1");
+    const QImage before = shot();
+    const QPoint menu = centreOf(kPopupMenu1);
+    const size_t windows = topLevelWindows(display()).size();
+    clickAt(display(), m_window, menu.x(), menu.y());
+    // The list opens in a window of its own, which then has the keys.
+    const QDeadlineTimer opened(5000);
+    while (topLevelWindows(display()).size() == windows && !opened.hasExpired())
+        QThread::msleep(20);
+    ASSERT_GT(topLevelWindows(display()).size(), windows) << "the list is open";
+    QThread::msleep(200);
+    tapKey(display(), QStringLiteral("Down"));
+    tapKey(display(), QStringLiteral("Return"));
+
+    const QDeadlineTimer deadline(5000);
+    while (part(shot(), kPopupMenu1) == part(before, kPopupMenu1) && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_FALSE(part(shot(), kPopupMenu1) == part(before, kPopupMenu1)) << "the next percentage is chosen";
+    EXPECT_EQ(waitForFocus(QStringLiteral("EditField1")).toStdString(), "EditField1");
+    QThread::msleep(700);
+    const QImage after = shot();
+    for (const QRect& r : kTrialShows)
+        EXPECT_TRUE(part(after, r) == part(before, r))
+            << "no trial: the area at " << r.x() << "," << r.y() << " is as it was";
 }
 
 } // namespace
