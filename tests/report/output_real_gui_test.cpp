@@ -106,10 +106,6 @@ TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
     ASSERT_TRUE(writeDefaultPrefs(home.path()));
     RealProgram program(server, home.path());
     program.environment().insert(QStringLiteral("HOME"), home.path());
-    // Under AddressSanitizer: libxkbcommon-x11 hands strndup() a buffer of
-    // the exact length, which the strict string checks take for an overflow.
-    if (const QString asan = program.environment().value(QStringLiteral("ASAN_OPTIONS")); !asan.isEmpty())
-        program.environment().insert(QStringLiteral("ASAN_OPTIONS"), asan + QStringLiteral(":strict_string_checks=0"));
     ASSERT_TRUE(program.start(&why)) << why.toStdString();
 
     const unsigned long main = waitForTitle(d, QStringLiteral("Adaptive PEST Procedure"), 20'000);
