@@ -321,8 +321,12 @@ void Canvas::keyPressEvent(QKeyEvent* event)
 {
     const QString key = keyText(event);
     bool handled = false;
-    if (!key.isEmpty() && KeyDown)
+    if (!key.isEmpty() && KeyDown) {
+        // A key held down is pressed once: its repeats are swallowed.
+        if (event->isAutoRepeat())
+            return;
         dispatch([&] { handled = KeyDown(key); });
+    }
     if (!handled)
         QWidget::keyPressEvent(event);
 }

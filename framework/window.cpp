@@ -78,6 +78,10 @@ public:
         const QString text = keyText(key);
         if (text.isEmpty())
             return false;
+        // A key held down is pressed once: the keyboard's repeats are
+        // swallowed, never handed to the window as new keys.
+        if (key->isAutoRepeat())
+            return true;
         bool handled = false;
         dispatch([&] { handled = window->Event_KeyDown(text); });
         return handled;
@@ -124,6 +128,11 @@ void Window::construct(const QString& className)
     m_className = className;
     registry().push_back(this);
     Layout();
+    // A window without a menu bar of its own still answers the application
+    // menu bar's shortcuts (Ctrl+Q quits from every window).
+    if (!m_menuBarModel)
+        if (Application* app = appObject(); app && app->MenuBar())
+            m_shortcutActions = app->MenuBar()->addShortcuts(this);
     CreateControls();
     if (m_visibleOnCreation)
         show();
