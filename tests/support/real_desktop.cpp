@@ -1,0 +1,300 @@
+#include "tests/support/real_desktop.h"
+
+#include "tests/prefs/default_prefs.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QThread>
+
+// Xlib last: its macros (None, Bool, KeyPress, ...) clash with Qt's names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace quorvel::test {
+namespace {
+
+void settle(Display* d)
+{
+    XSync(d, False);
+}
+
+KeyCode keycodeOf(Display* d, const QString& keysym)
+{
+    const KeySym sym = XStringToKeysym(keysym.toLatin1().constData());
+    return sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
+}
+
+void sendKey(Display* d, const QString& keysym, bool down)
+{
+    if (const KeyCode code = keycodeOf(d, keysym)) {
+        XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
+        settle(d);
+    }
+}
+
+QString modifierKeysym(const QString& name)
+{
+    const QString n = name.toLower();
+    if (n == QStringLiteral("ctrl") || n == QStringLiteral("control"))
+        return QStringLiteral("Control_L");
+    if (n == QStringLiteral("shift"))
+        return QStringLiteral("Shift_L");
+    if (n == QStringLiteral("alt"))
+        return QStringLiteral("Alt_L");
+    return name;
+}
+
+} // namespace
+
+PrivateXServer::PrivateXServer() = default;
+
+PrivateXServer::~PrivateXServer()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+    if (m_server && m_server->state() != QProcess::NotRunning) {
+        m_server->terminate();
+        if (!m_server->waitForFinished(3000)) {
+            m_server->kill();
+            m_server->waitForFinished(3000);
+        }
+    }
+}
+
+bool PrivateXServer::start(QString* why)
+{
+    // Xvfb picks a free display and writes its number to descriptor 3,
+    // which the shell joins to our standard output.
+    m_server = std::make_unique<QProcess>();
+    m_server->setProcessChannelMode(QProcess::SeparateChannels);
+    m_server->start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>&1")});
+    if (!m_server->waitForStarted(5000)) {
+        *why = QStringLiteral("Xvfb could not be started: ") + m_server->errorString();
+        return false;
+    }
+    QByteArray out;
+    const QDeadlineTimer deadline(10'000);
+    while (!out.contains('\n') && !deadline.hasExpired() && m_server->state() == QProcess::Running) {
+        m_server->waitForReadyRead(100);
+        out += m_server->readAllStandardOutput();
+    }
+    if (!out.contains('\n')) {
+        *why = QStringLiteral("Xvfb gave no display number (is the xvfb package installed?): ") +
+               QString::fromLocal8Bit(m_server->readAllStandardError());
+        return false;
+    }
+    m_name = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
+    m_display = XOpenDisplay(m_name.toLatin1().constData());
+    if (!m_display) {
+        *why = QStringLiteral("cannot connect to Xvfb on ") + m_name;
+        return false;
+    }
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(m_display, &event, &error, &major, &minor)) {
+        *why = QStringLiteral("Xvfb on ") + m_name + QStringLiteral(" has no XTest extension");
+        return false;
+    }
+    return true;
+}
+
+RealProgram::RealProgram(PrivateXServer& server, const QString& configHome) : m_server(server)
+{
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("DISPLAY"), server.displayName());
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    m_env.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "QT_ACCESSIBILITY",
+                             "WAYLAND_DISPLAY", "XAUTHORITY"})
+        m_env.remove(QString::fromLatin1(name));
+}
+
+RealProgram::~RealProgram()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+bool RealProgram::start(QString* why)
+{
+    const QString build = qEnvironmentVariable("QUORVEL_BUILD_DIR");
+    const QString program = build + QStringLiteral("/bin/quorvel");
+    if (build.isEmpty() || !QFile::exists(program)) {
+        *why = QStringLiteral("the program was not found at ") + program;
+        return false;
+    }
+    m_process.setProcessEnvironment(m_env);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start(program, {});
+    if (!m_process.waitForStarted(5000)) {
+        *why = QStringLiteral("the program could not be started: ") + m_process.errorString();
+        return false;
+    }
+    return true;
+}
+
+unsigned long RealProgram::waitForWindow(const QString& title, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        for (unsigned long w : topLevelWindows(m_server.display()))
+            if (windowName(m_server.display(), w) == title)
+                return w;
+        m_stderr += m_process.readAllStandardError();
+        QThread::msleep(20);
+    } while (!deadline.hasExpired() && m_process.state() == QProcess::Running);
+    return 0;
+}
+
+bool RealProgram::waitForExit(int timeoutMs, int* exitCode)
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs))
+        return false;
+    m_stderr += m_process.readAllStandardError();
+    *exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    return true;
+}
+
+QByteArray RealProgram::standardError()
+{
+    m_stderr += m_process.readAllStandardError();
+    return m_stderr;
+}
+
+qint64 RealProgram::pid() const
+{
+    return m_process.processId();
+}
+
+std::vector<unsigned long> topLevelWindows(Display* d)
+{
+    std::vector<unsigned long> out;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return out;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+            out.push_back(children[i]);
+    }
+    if (children)
+        XFree(children);
+    return out;
+}
+
+QString windowName(Display* d, unsigned long window)
+{
+    const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, window, netName, 0, 4096, False, utf8, &type, &format, &items, &after, &data) ==
+            Success &&
+        data) {
+        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<int>(items));
+        XFree(data);
+        if (type == utf8)
+            return name;
+    }
+    char* plain = nullptr;
+    if (XFetchName(d, window, &plain) && plain) {
+        const QString name = QString::fromLatin1(plain);
+        XFree(plain);
+        return name;
+    }
+    return {};
+}
+
+void focusWindow(Display* d, unsigned long window)
+{
+    XSetInputFocus(d, window, RevertToParent, CurrentTime);
+    settle(d);
+}
+
+void keyDown(Display* d, const QString& keysym)
+{
+    sendKey(d, keysym, true);
+}
+
+void keyUp(Display* d, const QString& keysym)
+{
+    sendKey(d, keysym, false);
+}
+
+void tapKey(Display* d, const QString& combo)
+{
+    QStringList parts = combo.split(QLatin1Char('+'));
+    const QString key = parts.takeLast();
+    for (const QString& m : parts)
+        keyDown(d, modifierKeysym(m));
+    keyDown(d, key);
+    keyUp(d, key);
+    for (auto it = parts.crbegin(); it != parts.crend(); ++it)
+        keyUp(d, modifierKeysym(*it));
+}
+
+void clickAt(Display* d, unsigned long window, int x, int y)
+{
+    int rx = 0, ry = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rx, ry, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    settle(d);
+}
+
+QImage grabWindow(Display* d, unsigned long window)
+{
+    // Read from the root window: what the screen shows at the window's place.
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d, window, &a) || a.width <= 0 || a.height <= 0)
+        return {};
+    int rx = 0, ry = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), rx, ry, static_cast<unsigned>(a.width),
+                              static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    QImage out(a.width, a.height, QImage::Format_RGB32);
+    for (int y = 0; y < a.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < a.width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            line[x] = qRgb(static_cast<int>((p & image->red_mask) >> 16), static_cast<int>((p & image->green_mask) >> 8),
+                           static_cast<int>(p & image->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    return out;
+}
+
+bool writePrefs(const QString& configHome, const QByteArray& contents)
+{
+    const QString folder = configHome + QStringLiteral("/Quorvel");
+    if (!QDir().mkpath(folder))
+        return false;
+    QFile file(folder + QStringLiteral("/PREFS"));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+}
+
+bool writeDefaultPrefs(const QString& configHome)
+{
+    return writePrefs(configHome, kDefaultPrefs);
+}
+
+} // namespace quorvel::test

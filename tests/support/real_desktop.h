@@ -1,0 +1,94 @@
+#pragma once
+
+// Tests of the real program on a real X server: a private Xvfb, the program
+// started on it with the xcb platform and no accessibility bus, keys and
+// clicks typed through the X server (XTest), and the screen read back through
+// XGetImage, which sends the program no event.
+//
+// No accessibility bus on purpose: its traffic wakes the program's event
+// loop and hides input that would otherwise wait.
+
+#include <QByteArray>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+typedef struct _XDisplay Display;
+
+namespace quorvel::test {
+
+// An Xvfb of the test's own (1280x1024x24, no TCP), stopped on destruction.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+
+    // Starts the server and connects to it; false with the reason when not.
+    bool start(QString* why);
+    QString displayName() const { return m_name; }
+    Display* display() const { return m_display; }
+
+private:
+    std::unique_ptr<QProcess> m_server;
+    QString m_name;
+    Display* m_display = nullptr;
+};
+
+// The real program (build/bin/quorvel) on a private X server, with its own
+// configuration folder; killed on destruction when still running.
+class RealProgram {
+public:
+    RealProgram(PrivateXServer& server, const QString& configHome);
+    ~RealProgram();
+    RealProgram(const RealProgram&) = delete;
+    RealProgram& operator=(const RealProgram&) = delete;
+
+    // The environment it starts with; add to it before start().
+    QProcessEnvironment& environment() { return m_env; }
+    bool start(QString* why);
+    // The first viewable top-level window whose name is exactly `title`, or
+    // 0 when none shows up in time.
+    unsigned long waitForWindow(const QString& title, int timeoutMs);
+    // True when the program ended in time; the exit code is -1 after a crash.
+    bool waitForExit(int timeoutMs, int* exitCode);
+    QByteArray standardError();
+    qint64 pid() const;
+
+private:
+    PrivateXServer& m_server;
+    QProcessEnvironment m_env;
+    QProcess m_process;
+    QByteArray m_stderr;
+};
+
+// The viewable top-level windows, bottom to top.
+std::vector<unsigned long> topLevelWindows(Display* d);
+// _NET_WM_NAME, else WM_NAME.
+QString windowName(Display* d, unsigned long window);
+// Gives the window the keyboard focus (there is no window manager).
+void focusWindow(Display* d, unsigned long window);
+
+// Keys by X keysym name ("y", "space", "Tab", "Return", "Control_L").
+void keyDown(Display* d, const QString& keysym);
+void keyUp(Display* d, const QString& keysym);
+// A press and release, with modifiers joined by '+': "ctrl+q", "shift+Tab".
+void tapKey(Display* d, const QString& combo);
+// A left click at a point of the window (window coordinates).
+void clickAt(Display* d, unsigned long window, int x, int y);
+
+// What the screen shows of the window now.
+QImage grabWindow(Display* d, unsigned long window);
+
+// A default preferences file in configHome/Quorvel/PREFS, so that no
+// Preferences window waits at start-up.
+bool writeDefaultPrefs(const QString& configHome);
+// The same with contents of the test's own.
+bool writePrefs(const QString& configHome, const QByteArray& contents);
+
+} // namespace quorvel::test
