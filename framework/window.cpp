@@ -47,6 +47,8 @@ class KeyRouter : public QObject {
 public:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
+        if (event->type() == QEvent::KeyRelease)
+            noteKeyRelease(static_cast<QKeyEvent*>(event));
         if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
@@ -80,7 +82,7 @@ public:
             return false;
         // A key held down is pressed once: the keyboard's repeats are
         // swallowed, never handed to the window as new keys.
-        if (key->isAutoRepeat())
+        if (isKeyRepeat(key))
             return true;
         bool handled = false;
         dispatch([&] { handled = window->Event_KeyDown(text); });
