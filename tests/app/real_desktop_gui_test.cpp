@@ -4,7 +4,7 @@
 // that a window manager reads. Outcomes are read from the screen (XGetImage)
 // or from the program's exit, so the program gets no event but the keys.
 #include "tests/prefs/default_prefs.h"
-#include "tests/support/history_screen.h"
+#include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,6 @@ constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is sl
 constexpr int kWaitMs = 31 * 1000 / 60;
 
 // Window coordinates of the centres of controls, from their layout places.
-const QPoint kStart(586 + 40, 198 + 10);
 const QPoint kPrintSave(789 + 40, 198 + 10);
 const QPoint kPickSuccessKey(289 + 114, 43 + 11);
 const QPoint kAllSuccess(289 + 10, 74 + 9);
@@ -92,23 +91,10 @@ protected:
         EXPECT_FALSE(shown()) << what << " is still on screen";
     }
 
-    // Where the main window's content area begins, once the window shows
-    // (no window over it, painted).
-    int mainContentTop(unsigned long main)
-    {
-        int top = contentTop(display(), main);
-        for (const QElapsedTimer clock = started(); top < 0 && clock.elapsed() < kWindowTimeoutMs;) {
-            QThread::msleep(5);
-            top = contentTop(display(), main);
-        }
-        EXPECT_GE(top, 0) << "the main window does not show";
-        return top;
-    }
-
     // Clicks a control at its layout place in the main window's content area.
     void clickInMain(unsigned long main, QPoint at)
     {
-        clickAt(display(), main, at.x(), mainContentTop(main) + at.y());
+        EXPECT_TRUE(clickInContent(display(), main, at, kWindowTimeoutMs)) << "the main window does not show";
     }
 
     // The main window after Start, with the keyboard focus; the last event
@@ -117,18 +103,9 @@ protected:
     {
         startProgram(true);
         const unsigned long main = waitForWindow(kMainTitle);
-        if (!main)
-            return 0;
-        const int top = mainContentTop(main);
-        const QRect start(586, top + 198, 80, 20);
-        const QImage before = grabWindow(display(), main, start);
-        clickInMain(main, kStart);
-        focusWindow(display(), main);
-        // Start greys its own button once it has run.
-        const QElapsedTimer clock = started();
-        while (grabWindow(display(), main, start) == before && clock.elapsed() < kWindowTimeoutMs)
-            QThread::msleep(5);
-        EXPECT_NE(grabWindow(display(), main, start), before) << "Start did not run";
+        if (main) {
+            EXPECT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
+        }
         return main;
     }
 

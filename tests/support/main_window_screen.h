@@ -1,10 +1,12 @@
 #pragma once
 
-// The main window's trial history as the screen shows it, read back through
-// XGetImage, which sends the program no event. The history field sits at its
-// layout place under the menu bar; each row is one band of dark text.
+// The real program's main window on screen: where its content area begins
+// under the menu bar, clicks at its controls' layout places, Start, and the
+// trial history as the screen shows it, read back through XGetImage, which
+// sends the program no event. Each history row is one band of dark text.
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 
 typedef struct _XDisplay Display;
@@ -14,6 +16,15 @@ namespace quorvel::test {
 // Where the main window's content area begins under its menu bar (window
 // coordinates), found by its grey; -1 when the window shows no such grey.
 int contentTop(Display* d, unsigned long window);
+// The same once the window shows it (nothing over it, painted); -1 after
+// timeoutMs.
+int waitForContentTop(Display* d, unsigned long window, int timeoutMs);
+// Clicks the main window at a point of its content area (layout pixels).
+bool clickInContent(Display* d, unsigned long window, QPoint at, int timeoutMs);
+// Clicks Start, waits until it has run (it greys its own button) and gives
+// the window the keyboard focus; false when Start did not run in time.
+bool pressStart(Display* d, unsigned long window, int timeoutMs);
+
 // The text area of the history field (scroll bar left out), in window
 // coordinates, for a content area beginning at `top`.
 QRect historyTextArea(int top);

@@ -1,4 +1,4 @@
-#include "tests/support/history_screen.h"
+#include "tests/support/main_window_screen.h"
 
 #include "tests/support/real_desktop.h"
 
@@ -25,6 +25,44 @@ int contentTop(Display* d, unsigned long window)
         if ((column.pixel(0, y) | 0xff000000) == kContentGrey)
             return y;
     return -1;
+}
+
+int waitForContentTop(Display* d, unsigned long window, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    int top = contentTop(d, window);
+    while (top < 0 && !deadline.hasExpired()) {
+        QThread::msleep(kPollMs);
+        top = contentTop(d, window);
+    }
+    return top;
+}
+
+bool clickInContent(Display* d, unsigned long window, QPoint at, int timeoutMs)
+{
+    const int top = waitForContentTop(d, window, timeoutMs);
+    if (top < 0)
+        return false;
+    clickAt(d, window, at.x(), top + at.y());
+    return true;
+}
+
+bool pressStart(Display* d, unsigned long window, int timeoutMs)
+{
+    const int top = waitForContentTop(d, window, timeoutMs);
+    if (top < 0)
+        return false;
+    const QRect start(586, top + 198, 80, 20);
+    const QImage before = grabWindow(d, window, start);
+    clickAt(d, window, start.center().x(), start.center().y());
+    focusWindow(d, window);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (grabWindow(d, window, start) == before) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(kPollMs);
+    }
+    return true;
 }
 
 QRect historyTextArea(int top)
