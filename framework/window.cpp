@@ -136,6 +136,10 @@ void Window::construct(const QString& className)
         if (Application* app = appObject(); app && app->MenuBar())
             m_shortcutActions = app->MenuBar()->addShortcuts(this);
     CreateControls();
+    // Group boxes only frame: the window's controls laid over them stay on top.
+    for (const auto& [name, object] : m_controls)
+        if (auto* group = dynamic_cast<GroupBox*>(object))
+            group->lower();
     if (m_visibleOnCreation)
         show();
     for (const auto& [name, object] : m_controls)
@@ -319,6 +323,11 @@ void Window::setMenuBar(fw::MenuBar* bar)
         m_shortcutActions = bar->addShortcuts(this);
     }
     setContentSize(m_content->width(), m_content->height());
+}
+
+fw::MenuItem* Window::menuItem(const QString& name) const
+{
+    return m_menuBarModel ? m_menuBarModel->Find(name) : nullptr;
 }
 
 void Window::registerControl(const QString& name, QObject* control)

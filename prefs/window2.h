@@ -101,7 +101,6 @@ private:
     // Both key buttons' capture; the new code is in selectedkey.
     void captureKey();
 
-    template <class T> T* make(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height);
     fw::EditField* makeField(const QString& name, fw::GroupBox* parent, int left, int top, const QString& text);
     fw::StaticText* makeLabel(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height,
                               const QString& text, int size, fw::StaticText::Alignment align, bool bold = false);

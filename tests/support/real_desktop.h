@@ -84,6 +84,9 @@ void keyUp(Display* d, const QString& keysym);
 void tapKey(Display* d, const QString& combo);
 // A left click at a point of the window (window coordinates).
 void clickAt(Display* d, unsigned long window, int x, int y);
+// Moves the pointer to a point of the window and turns the wheel: notches
+// towards the user when positive, away when negative, none to move only.
+void wheelAt(Display* d, unsigned long window, int x, int y, int notches);
 
 // What the screen shows of the window now.
 QImage grabWindow(Display* d, unsigned long window);
