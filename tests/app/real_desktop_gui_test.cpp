@@ -60,10 +60,10 @@ protected:
 
     // Starts the program; with a preferences file it opens on the main window,
     // without one it shows the Preferences window first.
-    void startProgram(bool withPrefs)
+    void startProgram(bool withPrefs, const QByteArray& prefs = kDefaultPrefs)
     {
         if (withPrefs) {
-            ASSERT_TRUE(writeDefaultPrefs(m_config.path()));
+            ASSERT_TRUE(writePrefs(m_config.path(), prefs));
         }
         m_program = std::make_unique<RealProgram>(m_server, m_config.path());
         QString why;
@@ -99,9 +99,9 @@ protected:
 
     // The main window after Start, with the keyboard focus; the last event
     // before the keys is the click on Start.
-    unsigned long startRun()
+    unsigned long startRun(const QByteArray& prefs = kDefaultPrefs)
     {
-        startProgram(true);
+        startProgram(true, prefs);
         const unsigned long main = waitForWindow(kMainTitle);
         if (main) {
             EXPECT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
@@ -136,23 +136,37 @@ protected:
 
 TEST_F(RealDesktop, KeysTypedDuringTheWaitBecomeTrialsWithNoOtherEvent)
 {
-    const unsigned long main = startRun();
-    ASSERT_NE(main, 0UL);
-    HistoryOnScreen history(display(), main);
-    ASSERT_TRUE(history.valid());
-    ASSERT_EQ(history.rows(), 0);
+    struct Case {
+        const char* name;
+        QByteArray prefs;
+    };
+    // By Maximum-Likelihood PEST each key also runs the threshold search,
+    // which serves events as it goes.
+    const Case cases[] = {
+        {"Adaptive PEST", kDefaultPrefs},
+        {"Maximum-Likelihood PEST", "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t20\t80\t7\t.45\t1\tENDOFFILE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const unsigned long main = startRun(c.prefs);
+        ASSERT_NE(main, 0UL);
+        HistoryOnScreen history(display(), main);
+        ASSERT_TRUE(history.valid());
+        ASSERT_EQ(history.rows(), 0);
 
-    const QElapsedTimer clock = started();
-    tapKey(display(), QStringLiteral("y"));
-    QThread::msleep(150);
-    tapKey(display(), QStringLiteral("n"));
-    QThread::msleep(150);
-    tapKey(display(), QStringLiteral("y"));
-    // Nothing more is sent: the screen is only read.
-    EXPECT_TRUE(history.waitForRows(3, 2000 - int(clock.elapsed())))
-        << history.rows() << " rows two seconds after the first key";
-    QThread::msleep(kWaitMs + 200);
-    EXPECT_EQ(history.rows(), 3) << "each key one trial";
+        const QElapsedTimer clock = started();
+        tapKey(display(), QStringLiteral("y"));
+        QThread::msleep(150);
+        tapKey(display(), QStringLiteral("n"));
+        QThread::msleep(150);
+        tapKey(display(), QStringLiteral("y"));
+        // Nothing more is sent: the screen is only read.
+        EXPECT_TRUE(history.waitForRows(3, 2000 - int(clock.elapsed())))
+            << history.rows() << " rows two seconds after the first key";
+        QThread::msleep(kWaitMs + 200);
+        EXPECT_EQ(history.rows(), 3) << "each key one trial";
+        m_program.reset();
+    }
 }
 
 TEST_F(RealDesktop, CtrlQTypedDuringTheWaitQuitsAsTheWaitEnds)
