@@ -30,6 +30,7 @@ constexpr int kWaitMs = 31 * 1000 / 60;
 
 // Window coordinates of the centres of controls, from their layout places.
 const QPoint kPrintSave(789 + 40, 198 + 10);
+const QPoint kPrefs(690 + 40, 226 + 10);
 const QPoint kPickSuccessKey(289 + 114, 43 + 11);
 const QPoint kAllSuccess(289 + 10, 74 + 9);
 const QPoint kAllFailure(289 + 10, 222 + 9);
@@ -200,15 +201,26 @@ TEST_F(RealDesktop, AHeldKeyIsOnePress)
 
 TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
 {
+    // Settings of the operator's own, which a Quit must leave as they are.
+    const QByteArray own = "PESTPREFS\t40\t5\t.3\t20\t60\t70\t49\t48\t0\t0\t10\t90\t5\t.2\t0\tENDOFFILE";
     struct Case {
         const char* name;
+        bool firstStart;  // else the Preferences come from the Prefs button
         bool captureKey;  // open the key-capture window over the Preferences
     };
-    const Case cases[] = {{"Preferences at first start", false}, {"key capture over the Preferences", true}};
+    const Case cases[] = {{"Preferences at first start", true, false},
+                          {"key capture over the Preferences at first start", true, true},
+                          {"Preferences from the Prefs button", false, false},
+                          {"key capture over the Preferences from the Prefs button", false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
-        startProgram(false);
+        startProgram(!c.firstStart, own);
+        if (!c.firstStart) {
+            const unsigned long main = waitForWindow(kMainTitle);
+            ASSERT_NE(main, 0UL);
+            clickInMain(main, kPrefs);
+        }
         unsigned long target = waitForWindow(QStringLiteral("Preferences"));
         ASSERT_NE(target, 0UL);
         if (c.captureKey) {
@@ -219,9 +231,9 @@ TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
         focusWindow(display(), target);
         tapKey(display(), QStringLiteral("ctrl+q"));
         expectExit(3000, "Ctrl+Q in a modal window");
-        // The default file that the Preferences window wrote as it opened is
-        // whole; nothing else was written.
-        EXPECT_EQ(prefsFile(), kDefaultPrefs);
+        // The file is whole: the operator's own, or the default file that the
+        // Preferences window wrote as it opened at first start.
+        EXPECT_EQ(prefsFile(), c.firstStart ? kDefaultPrefs : own);
         m_program.reset();
     }
 }
