@@ -384,8 +384,12 @@ void Canvas::keyPressEvent(QKeyEvent* event)
 {
     const QString key = keyText(event);
     bool handled = false;
-    if (!key.isEmpty() && KeyDown)
+    if (!key.isEmpty() && KeyDown) {
+        // A key held down is pressed once: its repeats are swallowed.
+        if (isKeyRepeat(event))
+            return;
         dispatch([&] { handled = KeyDown(key); });
+    }
     if (!handled)
         QWidget::keyPressEvent(event);
 }
@@ -436,6 +440,36 @@ void Line::paintEvent(QPaintEvent*)
     painter.setPen(QPen(m_color, m_width, Qt::SolidLine, Qt::SquareCap));
     const double off = (m_width - 1) / 2.0;
     painter.drawLine(QPointF(m_x1 - left + off, m_y1 - top + off), QPointF(m_x2 - left + off, m_y2 - top + off));
+}
+
+namespace {
+
+struct LastRelease {
+    quint32 scanCode = 0;
+    quint64 timestamp = 0;
+};
+
+LastRelease& lastRelease()
+{
+    static LastRelease last;
+    return last;
+}
+
+} // namespace
+
+bool isKeyRepeat(const QKeyEvent* press)
+{
+    if (press->isAutoRepeat())
+        return true;
+    // Keys made up in-process (tests) carry no scan code.
+    const LastRelease& last = lastRelease();
+    return press->nativeScanCode() != 0 && press->nativeScanCode() == last.scanCode &&
+           press->timestamp() == last.timestamp;
+}
+
+void noteKeyRelease(const QKeyEvent* release)
+{
+    lastRelease() = {release->nativeScanCode(), release->timestamp()};
 }
 
 QString keyText(const QKeyEvent* event)

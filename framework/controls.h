@@ -254,4 +254,12 @@ private:
 // Down 31, Space 32). Empty for keys that carry neither.
 QString keyText(const QKeyEvent* event);
 
+// Whether a key press only repeats a key held down. Qt marks most repeats;
+// on X it misses those whose paired release it handles before the press has
+// arrived, so a press of a key at the very time of that key's last release
+// (the keyboard's repeat sends both at once) counts as a repeat too.
+bool isKeyRepeat(const QKeyEvent* press);
+// Notes a key release for isKeyRepeat (the window's key router feeds it).
+void noteKeyRelease(const QKeyEvent* release);
+
 } // namespace fw

@@ -47,6 +47,8 @@ class KeyRouter : public QObject {
 public:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
+        if (event->type() == QEvent::KeyRelease)
+            noteKeyRelease(static_cast<QKeyEvent*>(event));
         if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
@@ -78,6 +80,10 @@ public:
         const QString text = keyText(key);
         if (text.isEmpty())
             return false;
+        // A key held down is pressed once: the keyboard's repeats are
+        // swallowed, never handed to the window as new keys.
+        if (isKeyRepeat(key))
+            return true;
         bool handled = false;
         dispatch([&] { handled = window->Event_KeyDown(text); });
         return handled;
@@ -124,6 +130,11 @@ void Window::construct(const QString& className)
     m_className = className;
     registry().push_back(this);
     Layout();
+    // A window without a menu bar of its own still answers the application
+    // menu bar's shortcuts (Ctrl+Q quits from every window).
+    if (!m_menuBarModel)
+        if (Application* app = appObject(); app && app->MenuBar())
+            m_shortcutActions = app->MenuBar()->addShortcuts(this);
     CreateControls();
     // Group boxes only frame: the window's controls laid over them stay on top.
     for (const auto& [name, object] : m_controls)

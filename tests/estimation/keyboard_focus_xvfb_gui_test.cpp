@@ -4,6 +4,7 @@
 // cycle through the parameter and distance fields and never run a trial, a
 // wheel over a closed quick-reference menu changes nothing, and choosing from
 // an open one takes the keys it needs and leaves the focus where it was.
+#include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +25,6 @@ using namespace quorvel::test;
 // that reached the response handler would run a trial.
 const QByteArray kSuccessByAnyKey =
     "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t1\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
-
-const QColor kBackground(191, 191, 191);
 
 struct Field {
     const char* name;
@@ -58,14 +57,7 @@ protected:
         focusWindow(display(), m_window);
         // The content area starts under the menu bar, where its colour does
         // once the window is drawn.
-        const QDeadlineTimer deadline(10000);
-        while (m_top < 0 && !deadline.hasExpired()) {
-            const QImage image = shot();
-            for (int y = 0; y < image.height() && m_top < 0; ++y)
-                if (image.pixelColor(3, y) == kBackground)
-                    m_top = y;
-            QThread::msleep(20);
-        }
+        m_top = waitForContentTop(display(), m_window, 10000);
         ASSERT_GE(m_top, 0) << "the window is drawn";
     }
 

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <vector>
+
 namespace {
 
 QString code(int c)
@@ -208,6 +210,49 @@ TEST_F(Keys, UppercaseStaysUppercase)
     QKeyEvent shifted(QEvent::KeyPress, Qt::Key_Y, Qt::ShiftModifier, QStringLiteral("Y"));
     QApplication::sendEvent(target, &shifted);
     EXPECT_EQ(m_window->keys, (QStringList{QStringLiteral("Y"), QStringLiteral("Y")}));
+}
+
+TEST_F(Keys, AKeyHeldDownIsOnePress)
+{
+    // A key event as the X server gives it: a scan code and the server time.
+    auto send = [](QWidget* to, QEvent::Type type, quint32 scan, quint64 time, bool autoRepeat) {
+        QKeyEvent e(type, Qt::Key_Y, Qt::NoModifier, scan, 0, 0, QStringLiteral("y"), autoRepeat);
+        e.setTimestamp(time);
+        QApplication::sendEvent(to, &e);
+    };
+    struct Step {
+        QEvent::Type type;
+        quint32 scan;
+        quint64 time;
+        bool autoRepeat;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        int presses;  // keys that reach the window
+    };
+    const auto press = QEvent::KeyPress;
+    const auto release = QEvent::KeyRelease;
+    const Case cases[] = {
+        {"repeats that Qt marks", {{press, 29, 100, false}, {release, 29, 600, true}, {press, 29, 600, true},
+                                   {release, 29, 633, true}, {press, 29, 633, true}, {release, 29, 650, false}}, 1},
+        {"repeats whose release came alone", {{press, 29, 100, false}, {release, 29, 600, false},
+                                              {press, 29, 600, false}, {release, 29, 633, false},
+                                              {press, 29, 633, false}, {release, 29, 650, false}}, 1},
+        {"the same key pressed again", {{press, 29, 100, false}, {release, 29, 180, false},
+                                        {press, 29, 260, false}, {release, 29, 300, false}}, 2},
+        {"another key at the release's time", {{press, 29, 100, false}, {release, 29, 180, false},
+                                               {press, 30, 180, false}, {release, 30, 200, false}}, 2},
+    };
+    QWidget* target = focus(m_window->button);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_window->keys.clear();
+        for (const Step& st : c.steps)
+            send(target, st.type, st.scan, st.time, st.autoRepeat);
+        EXPECT_EQ(m_window->keys.size(), c.presses);
+    }
+    EXPECT_EQ(m_window->buttonPresses, 0);
 }
 
 TEST_F(Keys, AnUnhandledKeyIsRoutedOnceAndGoesOnToQt)
