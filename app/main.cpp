@@ -6,7 +6,8 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvel"));
+    // No display name: Qt would append it to every window title; message
+    // boxes take the application name as their title.
     QApplication::setQuitOnLastWindowClosed(false);
     return app::runMain();
 }

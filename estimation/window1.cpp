@@ -30,23 +30,24 @@ void Window1::CreateControls()
 {
     _CreateControls0();
     _CreateControls1();
-    // Group boxes only frame the controls laid over them.
-    for (const QString& name : {QStringLiteral("GroupBox1"), QStringLiteral("GroupBox2"), QStringLiteral("GroupBox3")})
-        control<fw::GroupBox>(name)->lower();
+    // Each field and slider is named by the label beside it.
+    StaticText1()->setLabelFor(EditField1());
+    StaticText2()->setLabelFor(EditField3());
+    StaticText3()->setLabelFor(EditField4());
+    StaticText16()->setLabelFor(EditField7());
+    StaticText17()->setLabelFor(EditField6());
+    StaticText10()->setLabelFor(Slider1());
+    StaticText11()->setLabelFor(Slider2());
+    StaticText12()->setLabelFor(Slider3());
+    // The history has no label: its header names its columns.
+    EditField2()->setAccessibleLabel(EditField5()->Text());
 }
 
-template <class T> T* Window1::make(const QString& name, int left, int top, int width, int height)
+fw::StaticText* Window1::makeLabel(const QString& name, fw::GroupBox* group, int left, int top, int width,
+                                   int height, const QString& text, int size, fw::StaticText::Alignment align,
+                                   bool bold)
 {
-    auto* c = new T(content());
-    registerControl(name, c);
-    c->setGeometry(left, top, width, height);
-    return c;
-}
-
-fw::StaticText* Window1::makeLabel(const QString& name, int left, int top, int width, int height,
-                                   const QString& text, int size, fw::StaticText::Alignment align, bool bold)
-{
-    auto* c = make<fw::StaticText>(name, left, top, width, height);
+    auto* c = makeControl<fw::StaticText>(name, group, left, top, width, height);
     c->setTextSize(size);
     c->setBold(bold);
     c->setTextAlign(align);
@@ -58,9 +59,7 @@ fw::EditField* Window1::makeField(const QString& name, int left, int top, int wi
                                   const QString& text, int size, bool multiline, bool readOnly,
                                   const QString& font)
 {
-    auto* c = new fw::EditField(content(), multiline);
-    registerControl(name, c);
-    c->setGeometry(left, top, width, height);
+    auto* c = makeControl<fw::EditField>(name, nullptr, left, top, width, height, multiline);
     c->setTextSize(size);
     c->setTextFont(font);
     c->setText(text);
@@ -68,18 +67,19 @@ fw::EditField* Window1::makeField(const QString& name, int left, int top, int wi
     return c;
 }
 
-fw::PushButton* Window1::makeButton(const QString& name, int left, int top, const QString& caption, bool bold)
+fw::PushButton* Window1::makeButton(const QString& name, fw::GroupBox* group, int left, int top,
+                                    const QString& caption, bool bold)
 {
-    auto* c = make<fw::PushButton>(name, left, top, 80, 20);
+    auto* c = makeControl<fw::PushButton>(name, group, left, top, 80, 20);
     c->setTextSize(12);
     c->setBold(bold);
     c->setCaption(caption);
     return c;
 }
 
-fw::Slider* Window1::makeSlider(const QString& name, int left, int top)
+fw::Slider* Window1::makeSlider(const QString& name, fw::GroupBox* group, int left, int top)
 {
-    auto* c = make<fw::Slider>(name, left, top, 173, 16);
+    auto* c = makeControl<fw::Slider>(name, group, left, top, 173, 16);
     c->setMinimum(0);
     c->setMaximum(100);
     c->setValue(85);
@@ -91,7 +91,7 @@ fw::Slider* Window1::makeSlider(const QString& name, int left, int top)
 
 fw::GroupBox* Window1::makeGroup(const QString& name, int left, int top, int width, int height, const QString& caption)
 {
-    auto* c = make<fw::GroupBox>(name, left, top, width, height);
+    auto* c = makeControl<fw::GroupBox>(name, nullptr, left, top, width, height);
     c->setTextSize(12);
     c->setBold(true);
     c->setCaption(caption);
@@ -100,7 +100,7 @@ fw::GroupBox* Window1::makeGroup(const QString& name, int left, int top, int wid
 
 fw::PopupMenu* Window1::makePopup(const QString& name, int top)
 {
-    auto* c = make<fw::PopupMenu>(name, 707, top, 80, 20);
+    auto* c = makeControl<fw::PopupMenu>(name, nullptr, 707, top, 80, 20);
     c->setTextSize(14);
     return c;
 }
@@ -131,17 +131,17 @@ void Window1::_CreateControls0()
     using A = fw::StaticText::Alignment;
 
     makeField(QStringLiteral("EditField1"), 769, 31, 60, 22, QStringLiteral("50"), 16, false, false);
-    makeLabel(QStringLiteral("StaticText1"), 624, 33, 143, 20, QStringLiteral("Initial output value:"), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText1"), nullptr, 624, 33, 143, 20, QStringLiteral("Initial output value:"), 12, A::AlignRight);
     makeField(QStringLiteral("EditField3"), 769, 82, 60, 22, QStringLiteral(".45"), 16, false, false);
-    makeLabel(QStringLiteral("StaticText2"), 641, 84, 126, 20, QStringLiteral("Diff. Threshold:"), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText2"), nullptr, 641, 84, 126, 20, QStringLiteral("Diff. Threshold:"), 12, A::AlignRight);
     makeField(QStringLiteral("EditField4"), 769, 56, 60, 22, QStringLiteral("7"), 16, false, false);
-    makeLabel(QStringLiteral("StaticText3"), 646, 58, 121, 20, QStringLiteral("Step Size:"), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText3"), nullptr, 646, 58, 121, 20, QStringLiteral("Step Size:"), 12, A::AlignRight);
 
-    auto* start = makeButton(QStringLiteral("PushButton1"), 586, 198, QStringLiteral("Start"));
+    auto* start = makeButton(QStringLiteral("PushButton1"), nullptr, 586, 198, QStringLiteral("Start"));
     start->setDefaultButton(true);
     start->Action = [this, start] { PushButton1_Action(start); };
 
-    auto* canvas = make<fw::Canvas>(QStringLiteral("Canvas1"), 9, 13, 550, 387);
+    auto* canvas = makeControl<fw::Canvas>(QStringLiteral("Canvas1"), nullptr, 9, 13, 550, 387);
     canvas->setBackdrop(NewSplash());
     canvas->setAcceptFocus(false);
     canvas->setEraseBackground(true);
@@ -149,11 +149,11 @@ void Window1::_CreateControls0()
     canvas->Paint = [this, canvas](fw::Graphics* g) { Canvas1_Paint(canvas, g); };
 
     makeField(QStringLiteral("EditField2"), 9, 445, 411, 222, QString(), 16, true, true, QStringLiteral("courier"));
-    makeLabel(QStringLiteral("StaticText4"), 499, 503, 337, 166, QString(), 170, A::AlignCenter, true);
-    makeLabel(QStringLiteral("StaticText5"), 506, 478, 337, 35, QString(), 24, A::AlignCenter, true);
-    makeLabel(QStringLiteral("StaticText6"), 448, 425, 437, 39, QString(), 24, A::AlignCenter)->setMultiline(true);
+    makeLabel(QStringLiteral("StaticText4"), nullptr, 499, 503, 337, 166, QString(), 170, A::AlignCenter, true);
+    makeLabel(QStringLiteral("StaticText5"), nullptr, 506, 478, 337, 35, QString(), 24, A::AlignCenter, true);
+    makeLabel(QStringLiteral("StaticText6"), nullptr, 448, 425, 437, 39, QString(), 24, A::AlignCenter)->setMultiline(true);
 
-    auto* quit = makeButton(QStringLiteral("PushButton2"), 789, 226, QStringLiteral("Quit"), true);
+    auto* quit = makeButton(QStringLiteral("PushButton2"), nullptr, 789, 226, QStringLiteral("Quit"), true);
     quit->Action = [this, quit] { PushButton2_Action(quit); };
 
     makeField(QStringLiteral("EditField5"), 9, 425, 411, 20, QStringLiteral("#    SETTING  ROUND MEP   DIFF"), 16, false,
@@ -169,25 +169,25 @@ void Window1::_CreateControls0()
     pop3->Open = [this, pop3] { PopupMenu3_Open(pop3); };
     pop3->Change = [this, pop3] { PopupMenu3_Change(pop3); };
 
-    makeLabel(QStringLiteral("StaticText7"), 795, 293, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
-    makeLabel(QStringLiteral("StaticText8"), 795, 325, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
-    makeLabel(QStringLiteral("StaticText9"), 795, 357, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
+    makeLabel(QStringLiteral("StaticText7"), nullptr, 795, 293, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
+    makeLabel(QStringLiteral("StaticText8"), nullptr, 795, 325, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
+    makeLabel(QStringLiteral("StaticText9"), nullptr, 795, 357, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
 
-    makeGroup(QStringLiteral("GroupBox1"), 570, 13, 315, 243, QStringLiteral("Getting Started"));
-    auto* reset = makeButton(QStringLiteral("PushButton3"), 690, 198, QStringLiteral("Reset"));
+    auto* started = makeGroup(QStringLiteral("GroupBox1"), 570, 13, 315, 243, QStringLiteral("Getting Started"));
+    auto* reset = makeButton(QStringLiteral("PushButton3"), started, 690, 198, QStringLiteral("Reset"));
     reset->Action = [this, reset] { PushButton3_Action(reset); };
-    makeSlider(QStringLiteral("Slider1"), 685, 116);
-    auto* print = makeButton(QStringLiteral("PushButton4"), 789, 198, QStringLiteral("Print/Save"));
+    makeSlider(QStringLiteral("Slider1"), started, 685, 116);
+    auto* print = makeButton(QStringLiteral("PushButton4"), started, 789, 198, QStringLiteral("Print/Save"));
     print->Action = [this, print] { PushButton4_Action(print); };
-    auto* prefs = makeButton(QStringLiteral("PushButton6"), 690, 226, QStringLiteral("Prefs"));
+    auto* prefs = makeButton(QStringLiteral("PushButton6"), started, 690, 226, QStringLiteral("Prefs"));
     prefs->Action = [this, prefs] { PushButton6_Action(prefs); };
-    makeSlider(QStringLiteral("Slider2"), 685, 140);
-    makeSlider(QStringLiteral("Slider3"), 685, 164);
-    makeLabel(QStringLiteral("StaticText10"), 580, 112, 100, 20, QStringLiteral("Voice Volume:"), 12, A::AlignRight);
-    makeLabel(QStringLiteral("StaticText11"), 580, 136, 100, 20, QStringLiteral("Signal Volume:"), 12, A::AlignRight);
-    makeLabel(QStringLiteral("StaticText12"), 580, 160, 100, 20, QStringLiteral("Click Volume:"), 12, A::AlignRight);
+    makeSlider(QStringLiteral("Slider2"), started, 685, 140);
+    makeSlider(QStringLiteral("Slider3"), started, 685, 164);
+    makeLabel(QStringLiteral("StaticText10"), started, 580, 112, 100, 20, QStringLiteral("Voice Volume:"), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText11"), started, 580, 136, 100, 20, QStringLiteral("Signal Volume:"), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText12"), started, 580, 160, 100, 20, QStringLiteral("Click Volume:"), 12, A::AlignRight);
 
-    auto* box = make<fw::CheckBox>(QStringLiteral("CheckBox1"), 586, 228, 100, 20);
+    auto* box = makeControl<fw::CheckBox>(QStringLiteral("CheckBox1"), started, 586, 228, 100, 20);
     box->setTextSize(12);
     box->setCaption(QStringLiteral("Use ML-PEST"));
     box->setValue(false);
@@ -198,9 +198,9 @@ void Window1::_CreateControls1()
 {
     using A = fw::StaticText::Alignment;
 
-    makeGroup(QStringLiteral("GroupBox2"), 695, 268, 190, 132, QStringLiteral("Quick Reference"));
+    auto* quick = makeGroup(QStringLiteral("GroupBox2"), 695, 268, 190, 132, QStringLiteral("Quick Reference"));
     for (auto [name, top] : {std::pair{"StaticText13", 294}, {"StaticText14", 325}, {"StaticText15", 357}}) {
-        auto* c = makeLabel(QString::fromLatin1(name), 838, top, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
+        auto* c = makeLabel(QString::fromLatin1(name), quick, 838, top, 43, 20, QStringLiteral("###"), 16, A::AlignCenter, true);
         c->setTextColor(kGrey);
     }
 
@@ -216,15 +216,15 @@ void Window1::_CreateControls1()
     auto* m1 = makeField(QStringLiteral("EditField7"), 624, 304, 40, 18, QStringLiteral("0"), 13, false, false);
     m1->TextChange = [this, m1] { EditField7_TextChange(m1); };
 
-    makeLabel(QStringLiteral("StaticText16"), 582, 289, 88, 24, QStringLiteral("Distance to M1:"), 11, A::AlignLeft)
+    makeLabel(QStringLiteral("StaticText16"), nullptr, 582, 289, 88, 24, QStringLiteral("Distance to M1:"), 11, A::AlignLeft)
         ->setMultiline(true);
-    makeLabel(QStringLiteral("StaticText17"), 582, 335, 101, 15, QStringLiteral("Distance to target:"), 11, A::AlignLeft)
+    makeLabel(QStringLiteral("StaticText17"), nullptr, 582, 335, 101, 15, QStringLiteral("Distance to target:"), 11, A::AlignLeft)
         ->setMultiline(true);
-    makeGroup(QStringLiteral("GroupBox3"), 570, 268, 116, 132, QStringLiteral("Distance Correct"));
-    makeLabel(QStringLiteral("StaticText18"), 575, 306, 48, 20, QStringLiteral("mm="), 12, A::AlignRight);
-    makeLabel(QStringLiteral("StaticText19"), 575, 350, 48, 20, QStringLiteral("mm="), 12, A::AlignRight);
+    auto* distance = makeGroup(QStringLiteral("GroupBox3"), 570, 268, 116, 132, QStringLiteral("Distance Correct"));
+    makeLabel(QStringLiteral("StaticText18"), distance, 575, 306, 48, 20, QStringLiteral("mm="), 12, A::AlignRight);
+    makeLabel(QStringLiteral("StaticText19"), distance, 575, 350, 48, 20, QStringLiteral("mm="), 12, A::AlignRight);
 
-    auto* bevel = make<fw::BevelButton>(QStringLiteral("BevelButton1"), 582, 380, 82, 12);
+    auto* bevel = makeControl<fw::BevelButton>(QStringLiteral("BevelButton1"), distance, 582, 380, 82, 12);
     bevel->setTextSize(10);
     bevel->setCaption(QStringLiteral("Adjust"));
     bevel->Action = [this, bevel] { BevelButton1_Action(bevel); };

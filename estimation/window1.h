@@ -106,6 +106,18 @@ public:
     FW_CONTROL(fw::Line, Line4)
     FW_CONTROL(fw::Line, Line5)
 
+    // Menu-item accessors: the items of the window's menu bar, by name.
+    FW_MENU_ITEM(EditMenu)
+    FW_MENU_ITEM(EditClear)
+    FW_MENU_ITEM(EditPaste)
+    FW_MENU_ITEM(EditCopy)
+    FW_MENU_ITEM(EditCut)
+    FW_MENU_ITEM(UntitledMenu0)
+    FW_MENU_ITEM(EditUndo)
+    FW_MENU_ITEM(FileMenu)
+    FW_MENU_ITEM(FileQuit)
+    FW_MENU_ITEM(UntitledMenu1)
+
     // Control event handlers.
     void PushButton1_Action(fw::PushButton* sender);
     bool Canvas1_KeyDown(fw::Canvas* sender, const QString& key);
@@ -191,16 +203,15 @@ private:
     // do not run it again.
     bool m_switchingMethod = false;
 
-    template <class T> T* make(const QString& name, int left, int top, int width, int height);
-    fw::StaticText* makeLabel(const QString& name, int left, int top, int width, int height,
+    fw::StaticText* makeLabel(const QString& name, fw::GroupBox* group, int left, int top, int width, int height,
                               const QString& text, int size, fw::StaticText::Alignment align,
                               bool bold = false);
     fw::EditField* makeField(const QString& name, int left, int top, int width, int height,
                              const QString& text, int size, bool multiline, bool readOnly,
                              const QString& font = QStringLiteral("Times"));
-    fw::PushButton* makeButton(const QString& name, int left, int top, const QString& caption,
-                               bool bold = false);
-    fw::Slider* makeSlider(const QString& name, int left, int top);
+    fw::PushButton* makeButton(const QString& name, fw::GroupBox* group, int left, int top,
+                               const QString& caption, bool bold = false);
+    fw::Slider* makeSlider(const QString& name, fw::GroupBox* group, int left, int top);
     fw::GroupBox* makeGroup(const QString& name, int left, int top, int width, int height,
                             const QString& caption);
     fw::PopupMenu* makePopup(const QString& name, int top);

@@ -1,6 +1,7 @@
 #include "framework/controls.h"
 
 #include "framework/application.h"
+#include "framework/exact_text_edit.h"
 #include "framework/picture.h"
 #include "framework/window.h"
 
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <limits>
@@ -17,20 +19,23 @@
 namespace fw {
 namespace {
 
-// Multi-line fields show line feeds; the framework's text uses carriage returns.
-QString toDisplay(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
+// The editor of a multi-line field. Without tab acceptance, Tab and
+// Shift+Tab only move the focus: where there is no other field to go to
+// (Qt then hands the key to the editor) no tab character is typed either.
+class MultilineEditor : public ExactTextEdit {
+public:
+    using ExactTextEdit::ExactTextEdit;
 
-QString fromDisplay(QString text)
-{
-    text.replace(QChar(0x2029), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-    return text;
-}
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (tabChangesFocus() && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+            event->ignore();
+            return;
+        }
+        ExactTextEdit::keyPressEvent(event);
+    }
+};
 
 } // namespace
 
@@ -55,15 +60,25 @@ void setTextColor(QWidget* w, const QColor& color)
 
 QPoint RectControl::contentPos() const
 {
-    QPoint pos = m_self->pos();
-    // Add the places of the boxes it sits in, up to the content area (the
-    // widget whose parent is the framework window).
+    return m_self->pos() + parentContentPos();
+}
+
+QPoint RectControl::parentContentPos() const
+{
+    // The places of the boxes it sits in, up to the content area (the widget
+    // whose parent is the framework window).
+    QPoint pos;
     for (const QWidget* p = m_self->parentWidget(); p && p->parentWidget() && !p->isWindow(); p = p->parentWidget()) {
         if (dynamic_cast<const Window*>(p->parentWidget()))
             break;
         pos += p->pos();
     }
     return pos;
+}
+
+void RectControl::setBounds(int left, int top, int width, int height)
+{
+    m_self->setGeometry(QRect(QPoint(left, top) - parentContentPos(), QSize(width, height)));
 }
 
 void RectControl::Refresh(bool erase)
@@ -101,7 +116,7 @@ EditField::EditField(QWidget* parent, bool multiline) : QWidget(parent), RectCon
     layout->setContentsMargins(0, 0, 0, 0);
     QWidget* editor = nullptr;
     if (multiline) {
-        m_text = new QPlainTextEdit(this);
+        m_text = new MultilineEditor(this);
         m_text->setTabChangesFocus(true);
         m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -122,12 +137,24 @@ EditField::EditField(QWidget* parent, bool multiline) : QWidget(parent), RectCon
     layout->addWidget(editor);
     setFocusProxy(editor);
     setFocusPolicy(Qt::StrongFocus);
+    editor->setFocusPolicy(Qt::StrongFocus);
     setControlFont(this, QStringLiteral("Times"), 12);
+}
+
+QWidget* EditField::editor() const
+{
+    return m_line ? static_cast<QWidget*>(m_line) : m_text;
+}
+
+void EditField::setAccessibleLabel(const QString& text)
+{
+    setAccessibleName(text);
+    editor()->setAccessibleName(text);
 }
 
 QString EditField::Text() const
 {
-    return m_line ? m_line->text() : fromDisplay(m_text->toPlainText());
+    return m_line ? m_line->text() : static_cast<ExactTextEdit*>(m_text)->exactText();
 }
 
 void EditField::setText(const QString& text)
@@ -135,7 +162,7 @@ void EditField::setText(const QString& text)
     if (m_line)
         m_line->setText(text);
     else
-        m_text->setPlainText(toDisplay(text));
+        static_cast<ExactTextEdit*>(m_text)->setExactText(text);
 }
 
 void EditField::setReadOnly(bool on)
@@ -145,6 +172,11 @@ void EditField::setReadOnly(bool on)
         m_line->setReadOnly(on);
     else
         m_text->setReadOnly(on);
+    // Tab passes over a field that cannot be typed into; a click still
+    // gives it the focus, to select and copy.
+    const Qt::FocusPolicy policy = on ? Qt::ClickFocus : Qt::StrongFocus;
+    setFocusPolicy(policy);
+    editor()->setFocusPolicy(policy);
 }
 
 int EditField::SelStart() const
@@ -199,6 +231,30 @@ StaticText::StaticText(QWidget* parent) : QLabel(parent), RectControl(this)
     setControlFont(this, QStringLiteral("Times"), 12);
 }
 
+void StaticText::setText(const QString& text)
+{
+    QLabel::setText(text);
+    nameControl();
+}
+
+void StaticText::setLabelFor(QWidget* control)
+{
+    m_control = control;
+    auto* field = dynamic_cast<EditField*>(control);
+    setBuddy(field ? field->editor() : control);
+    nameControl();
+}
+
+void StaticText::nameControl()
+{
+    if (!m_control)
+        return;
+    if (auto* field = dynamic_cast<EditField*>(m_control.data()))
+        field->setAccessibleLabel(text());
+    else
+        m_control->setAccessibleName(text());
+}
+
 void StaticText::setTextColor(const QColor& color)
 {
     m_color = color;
@@ -218,6 +274,7 @@ void StaticText::setTextAlign(Alignment a)
 PushButton::PushButton(QWidget* parent) : QPushButton(parent), RectControl(this)
 {
     setAutoDefault(false);
+    setFocusPolicy(Qt::NoFocus);
     setControlFont(this, QStringLiteral("Times"), 12);
     QObject::connect(this, &QPushButton::clicked, this, [this] {
         if (Action)
@@ -238,6 +295,7 @@ BevelButton::BevelButton(QWidget* parent) : QPushButton(parent), RectControl(thi
 
 CheckBox::CheckBox(QWidget* parent) : QCheckBox(parent), RectControl(this)
 {
+    setFocusPolicy(Qt::NoFocus);
     setControlFont(this, QStringLiteral("Times"), 12);
     QObject::connect(this, &QCheckBox::toggled, this, [this] {
         if (Action)
@@ -247,6 +305,7 @@ CheckBox::CheckBox(QWidget* parent) : QCheckBox(parent), RectControl(this)
 
 Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent), RectControl(this)
 {
+    setFocusPolicy(Qt::NoFocus);
     QObject::connect(this, &QSlider::valueChanged, this, [this] {
         if (ValueChanged)
             dispatch(ValueChanged);
@@ -255,6 +314,7 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent), RectControl(t
 
 PopupMenu::PopupMenu(QWidget* parent) : QComboBox(parent), RectControl(this)
 {
+    setFocusPolicy(Qt::NoFocus);
     setControlFont(this, QStringLiteral("Times"), 12);
     setMaxVisibleItems(20);
     QObject::connect(this, &QComboBox::currentIndexChanged, this, [this] {
@@ -281,6 +341,11 @@ void PopupMenu::DeleteAllRows()
     m_adding = false;
 }
 
+void PopupMenu::wheelEvent(QWheelEvent* event)
+{
+    event->ignore();
+}
+
 void PopupMenu::setListIndex(int index)
 {
     setCurrentIndex(index >= 0 && index < count() ? index : -1);
@@ -289,8 +354,6 @@ void PopupMenu::setListIndex(int index)
 GroupBox::GroupBox(QWidget* parent) : QGroupBox(parent), RectControl(this)
 {
     setControlFont(this, QStringLiteral("Times"), 12);
-    // Controls placed over the box stay reachable by the mouse.
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 Canvas::Canvas(QWidget* parent) : QWidget(parent), RectControl(this)
@@ -321,8 +384,12 @@ void Canvas::keyPressEvent(QKeyEvent* event)
 {
     const QString key = keyText(event);
     bool handled = false;
-    if (!key.isEmpty() && KeyDown)
+    if (!key.isEmpty() && KeyDown) {
+        // A key held down is pressed once: its repeats are swallowed.
+        if (isKeyRepeat(event))
+            return;
         dispatch([&] { handled = KeyDown(key); });
+    }
     if (!handled)
         QWidget::keyPressEvent(event);
 }
@@ -373,6 +440,36 @@ void Line::paintEvent(QPaintEvent*)
     painter.setPen(QPen(m_color, m_width, Qt::SolidLine, Qt::SquareCap));
     const double off = (m_width - 1) / 2.0;
     painter.drawLine(QPointF(m_x1 - left + off, m_y1 - top + off), QPointF(m_x2 - left + off, m_y2 - top + off));
+}
+
+namespace {
+
+struct LastRelease {
+    quint32 scanCode = 0;
+    quint64 timestamp = 0;
+};
+
+LastRelease& lastRelease()
+{
+    static LastRelease last;
+    return last;
+}
+
+} // namespace
+
+bool isKeyRepeat(const QKeyEvent* press)
+{
+    if (press->isAutoRepeat())
+        return true;
+    // Keys made up in-process (tests) carry no scan code.
+    const LastRelease& last = lastRelease();
+    return press->nativeScanCode() != 0 && press->nativeScanCode() == last.scanCode &&
+           press->timestamp() == last.timestamp;
+}
+
+void noteKeyRelease(const QKeyEvent* release)
+{
+    lastRelease() = {release->nativeScanCode(), release->timestamp()};
 }
 
 QString keyText(const QKeyEvent* event)

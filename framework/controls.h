@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QWidget>
@@ -30,6 +31,11 @@ void setControlFont(QWidget* w, const QString& fontName, int size, bool bold = f
                     bool italic = false, bool underline = false);
 void setTextColor(QWidget* w, const QColor& color);
 
+// Keyboard focus: only edit fields take it, editable ones from Tab and the
+// mouse, read-only ones from the mouse alone (to select and copy), so Tab
+// cycles through the fields that can be typed into. Buttons, check boxes,
+// sliders and pop-up menus are worked with the mouse and never hold it.
+
 // What every control placed on a window has.
 class RectControl {
 public:
@@ -41,6 +47,9 @@ public:
     int Top() const { return contentPos().y(); }
     int Width() const { return m_self->width(); }
     int Height() const { return m_self->height(); }
+    // Places the control, its position given from the content area's corner
+    // also when it sits in a group box.
+    void setBounds(int left, int top, int width, int height);
     // Setters are the widget's own setEnabled and setVisible.
     bool Enabled() const { return m_self->isEnabled(); }
     bool Visible() const { return m_self->isVisibleTo(m_self->parentWidget()); }
@@ -60,6 +69,7 @@ public:
 
 private:
     QPoint contentPos() const;
+    QPoint parentContentPos() const;
     void applyFont();
     QWidget* m_self;
     QString m_fontName = QStringLiteral("Times");
@@ -71,7 +81,8 @@ class EditField : public QWidget, public RectControl {
 public:
     EditField(QWidget* parent, bool multiline);
 
-    // Line ends in the text are carriage returns (character 13).
+    // Exactly the text set, typed or pasted, every character; a line typed
+    // into a multi-line field ends in a carriage return (character 13).
     QString Text() const;
     void setText(const QString& text);
     bool ReadOnly() const { return m_readOnly; }
@@ -84,6 +95,10 @@ public:
     void setTextColor(const QColor& color);
     QLineEdit* lineEdit() const { return m_line; }
     QPlainTextEdit* textEdit() const { return m_text; }
+    // The line or text editor inside, which takes the focus and the keys.
+    QWidget* editor() const;
+    // The name assistive technology gives the field: its label's text.
+    void setAccessibleLabel(const QString& text);
 
     // Raised for every change of the text, by the user or by code.
     std::function<void()> TextChange;
@@ -100,14 +115,20 @@ public:
     enum Alignment { AlignDefault = 0, AlignLeft = 1, AlignCenter = 2, AlignRight = 3 };
     explicit StaticText(QWidget* parent);
     QString Text() const { return QLabel::text(); }
-    void setText(const QString& text) { QLabel::setText(text); }
+    void setText(const QString& text);
     QColor TextColor() const { return m_color; }
     void setTextColor(const QColor& color);
     void setTextAlign(Alignment a);
     void setMultiline(bool on) { setWordWrap(on); }
+    // Makes this label the one that names the control beside it (a field or
+    // a slider): the control's accessible name is the label's text, now and
+    // after every change of it.
+    void setLabelFor(QWidget* control);
 
 private:
+    void nameControl();
     QColor m_color = Qt::black;
+    QPointer<QWidget> m_control;
 };
 
 class PushButton : public QPushButton, public RectControl {
@@ -165,10 +186,17 @@ public:
     QString Text() const { return currentText(); }
     std::function<void()> Change;
 
+protected:
+    // A wheel turned over the closed menu changes nothing.
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     bool m_adding = false;
 };
 
+// A frame with a caption. The controls that a layout puts in it are its
+// children, so assistive technology finds them in the group; it lies under
+// the window's controls that overlap it.
 class GroupBox : public QGroupBox, public RectControl {
 public:
     explicit GroupBox(QWidget* parent);
@@ -225,5 +253,13 @@ private:
 // Tab 9, Backspace 8, Delete 127, Escape 27, Left 28, Right 29, Up 30,
 // Down 31, Space 32). Empty for keys that carry neither.
 QString keyText(const QKeyEvent* event);
+
+// Whether a key press only repeats a key held down. Qt marks most repeats;
+// on X it misses those whose paired release it handles before the press has
+// arrived, so a press of a key at the very time of that key's last release
+// (the keyboard's repeat sends both at once) counts as a repeat too.
+bool isKeyRepeat(const QKeyEvent* press);
+// Notes a key release for isKeyRepeat (the window's key router feeds it).
+void noteKeyRelease(const QKeyEvent* release);
 
 } // namespace fw

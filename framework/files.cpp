@@ -11,6 +11,10 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fw {
 namespace {
@@ -25,6 +29,39 @@ QString failure(const QFileDevice& file, int error)
     if (error != 0 && (qt.isEmpty() || qt == QStringLiteral("Unknown error")))
         return qt_error_string(error);
     return qt;
+}
+
+// Why a path that is there cannot be taken as a text file; empty when it can.
+QString notAFile(const QFileInfo& info)
+{
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file");
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    return {};
+}
+
+// What keeps a new file from being made in the folder; empty when nothing
+// does. A file is made and removed to find out, so the reason is the
+// system's own (permission denied, read-only file system, no space left).
+QString folderProblem(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (stat(name.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return QStringLiteral("the folder \u201C%1\u201D does not exist").arg(folder);
+        return QStringLiteral("the folder \u201C%1\u201D cannot be reached: %2").arg(folder, qt_error_string(errno));
+    }
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("\u201C%1\u201D is not a folder").arg(folder);
+    QByteArray probe = name + "/.quorvel-XXXXXX";
+    const int fd = mkstemp(probe.data());
+    if (fd < 0)
+        return QStringLiteral("the folder \u201C%1\u201D cannot be written: %2").arg(folder, qt_error_string(errno));
+    close(fd);
+    unlink(probe.constData());
+    return {};
 }
 
 } // namespace
@@ -70,8 +107,9 @@ bool TextOutputStream::Close()
         m_file->commit();
         return false;
     }
+    errno = 0;
     if (!m_file->commit()) {
-        m_error = m_file->errorString();
+        m_error = failure(*m_file, errno);
         return false;
     }
     return true;
@@ -122,19 +160,51 @@ std::shared_ptr<Picture> FolderItem::OpenAsPicture() const
 
 std::shared_ptr<TextInputStream> FolderItem::OpenAsTextFile() const
 {
+    m_error.clear();
+    const QFileInfo info(m_path);
+    if (!info.exists()) {
+        m_error = info.isSymLink() ? QStringLiteral("it is a link to nothing") : qt_error_string(ENOENT);
+        return nullptr;
+    }
+    // Checked before opening: a named pipe would block, a device never end.
+    if (m_error = notAFile(info); !m_error.isEmpty())
+        return nullptr;
     QFile f(m_path);
-    if (!QFileInfo(m_path).isFile() || !f.open(QIODevice::ReadOnly)) {
+    if (!f.open(QIODevice::ReadOnly)) {
         m_error = f.errorString();
         return nullptr;
     }
-    return std::make_shared<TextInputStream>(f.readAll());
+    errno = 0;
+    QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        m_error = failure(f, errno);
+        return nullptr;
+    }
+    return std::make_shared<TextInputStream>(std::move(data));
 }
 
 std::shared_ptr<TextOutputStream> FolderItem::CreateTextFile() const
 {
+    m_error.clear();
+    // The file that will be replaced: a link is followed, as the save does.
+    QFileInfo target(m_path);
+    for (int depth = 0; depth < 64 && target.isSymLink(); ++depth)
+        target.setFile(target.symLinkTarget());
+    if (target.exists()) {
+        // Never replace a folder, a named pipe or a device by a file.
+        if (m_error = notAFile(target); !m_error.isEmpty())
+            return nullptr;
+        if (faccessat(AT_FDCWD, QFile::encodeName(target.absoluteFilePath()).constData(), W_OK, AT_EACCESS) != 0) {
+            m_error = qt_error_string(errno);
+            return nullptr;
+        }
+    }
     auto file = std::make_unique<QSaveFile>(m_path);
     if (!file->open(QIODevice::WriteOnly)) {
-        m_error = file->errorString();
+        // Qt's reason may be about its temporary file, under another name.
+        m_error = folderProblem(target.absolutePath());
+        if (m_error.isEmpty())
+            m_error = file->errorString();
         return nullptr;
     }
     return std::make_shared<TextOutputStream>(std::move(file));

@@ -62,13 +62,17 @@ public:
     std::shared_ptr<FolderItem> Child(const QString& name) const;
     std::shared_ptr<FolderItem> Parent() const;
 
-    // Each gives nullptr when the file is missing or unreadable.
+    // Each gives nullptr when the file is missing or unreadable; a text file
+    // must be a regular file (see lastError).
     std::shared_ptr<Sound> OpenAsSound() const;
     std::shared_ptr<Picture> OpenAsPicture() const;
     std::shared_ptr<TextInputStream> OpenAsTextFile() const;
-    // Creates or replaces the file on Close; nullptr when its folder cannot
-    // be written (see lastError).
+    // Creates or replaces the file on Close; nullptr when it cannot: the
+    // name is a folder, a named pipe or a device (never replaced), the file
+    // is not writable, or its folder is missing or cannot be written.
     std::shared_ptr<TextOutputStream> CreateTextFile() const;
+    // Why the last OpenAsTextFile or CreateTextFile failed, in words that
+    // follow "could not be read: " or "could not be saved: ".
     QString lastError() const { return m_error; }
 
 private:

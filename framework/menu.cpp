@@ -132,6 +132,17 @@ MenuItem* MenuItem::Child(const QString& name) const
     return nullptr;
 }
 
+MenuItem* MenuItem::Find(const QString& name) const
+{
+    for (const auto& c : m_children) {
+        if (c->Name() == name)
+            return c.get();
+        if (MenuItem* below = c->Find(name))
+            return below;
+    }
+    return nullptr;
+}
+
 MenuItem* MenuItem::Item(int index) const
 {
     return index >= 0 && index < Count() ? m_children[size_t(index)].get() : nullptr;

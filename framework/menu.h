@@ -39,6 +39,8 @@ public:
     void Append(std::unique_ptr<MenuItem> item);
     // The direct child of that name, or nullptr.
     MenuItem* Child(const QString& name) const;
+    // The item of that name among all the items below this one, or nullptr.
+    MenuItem* Find(const QString& name) const;
     int Count() const { return int(m_children.size()); }
     MenuItem* Item(int index) const;
     bool isSeparator() const { return m_text == QStringLiteral("-"); }

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -30,6 +31,7 @@ QStringList splitLines(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
     text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\r'));
     QStringList lines = text.split(QLatin1Char('\r'));
     // The end of the last line starts no line of its own.
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -57,11 +59,14 @@ void PageGraphics::NextPage()
 
 void PageGraphics::beforePainting()
 {
-    if (!m_pagePending || m_closed)
+    if (m_closed)
         return;
+    if (m_pagePending && m_sheetUsed) {
+        m_printer->newPage();
+        ++m_pages;
+    }
     m_pagePending = false;
-    m_printer->newPage();
-    ++m_pages;
+    m_sheetUsed = true;
 }
 
 QPainter* PageGraphics::pagePainter()
@@ -91,7 +96,10 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
         accepted = dialogHook()(*printer);
     } else {
         QPrintDialog dialog(printer.get(), nullptr);
-        dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+        // The page range and the copies are honoured (see StyledTextPrinter);
+        // a selection or a "current page" means nothing here.
+        dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
+                          QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
         accepted = dialog.exec() == QDialog::Accepted;
     }
     if (!accepted)
@@ -124,6 +132,17 @@ PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook)
 StyledTextPrinter::StyledTextPrinter(const QString& text, const QFont& font, PageGraphics* page, int width)
     : m_page(page)
 {
+    if (const QPrinter* printer = page ? page->printer() : nullptr) {
+        // A PDF file makes no copies of its own: they are drawn here.
+        if (!printer->supportsMultipleCopies() && printer->copyCount() > 1) {
+            (printer->collateCopies() ? m_copies : m_pageCopies) = printer->copyCount();
+        }
+        if (printer->printRange() == QPrinter::PageRange) {
+            for (const QPageRanges::Range& r : printer->pageRanges().toRangeList())
+                m_ranges.emplace_back(r.from, r.to);
+        }
+        width = std::min(width, page->Width());
+    }
     QFont f = font;
     // Unhinted outlines: the same glyph places on the page as in the layout.
     f.setHintingPreference(QFont::PreferNoHinting);
@@ -151,24 +170,58 @@ StyledTextPrinter::StyledTextPrinter(const QString& text, const QFont& font, Pag
 
 StyledTextPrinter::~StyledTextPrinter() = default;
 
-void StyledTextPrinter::DrawBlock(int x, int y, int height)
+bool StyledTextPrinter::wanted(int page) const
 {
-    if (isEOF())
-        return;
-    QPainter* painter = nn(nn(m_page)->pagePainter());
+    if (m_ranges.empty())
+        return true;
+    return std::any_of(m_ranges.begin(), m_ranges.end(),
+                       [page](const std::pair<int, int>& r) { return page >= r.first && page <= r.second; });
+}
+
+void StyledTextPrinter::drawLines(int x, int y, std::size_t from, std::size_t to)
+{
+    QPainter* painter = nn(m_page->pagePainter());
     painter->save();
     painter->setPen(Qt::black);
     double used = 0;
-    do {
-        const Line& entry = m_lines[m_next];
-        if (used > 0 && used + entry.height > height)
-            break;
+    for (std::size_t i = from; i < to; ++i) {
+        const Line& entry = m_lines[i];
         const QTextLine line = m_layouts[entry.layout]->lineAt(entry.index);
         line.draw(painter, QPointF(x, y + used - line.y()));
         used += entry.height;
-        ++m_next;
-    } while (!isEOF());
+    }
     painter->restore();
+}
+
+void StyledTextPrinter::DrawBlock(int x, int y, int height)
+{
+    nn(m_page);
+    if (m_next >= m_lines.size()) {
+        if (isEOF())
+            return;
+        // The next collated copy starts from the first line.
+        ++m_copy;
+        m_next = 0;
+        m_block = 0;
+    }
+    // Never below the foot of the printable area.
+    height = std::min(height, m_page->Height() - y);
+    const std::size_t first = m_next;
+    double used = 0;
+    do {
+        const double h = m_lines[m_next].height;
+        if (used > 0 && used + h > height)
+            break;
+        used += h;
+        ++m_next;
+    } while (m_next < m_lines.size());
+    if (!wanted(++m_block))
+        return;
+    for (int i = 0; i < m_pageCopies; ++i) {
+        if (i > 0)
+            m_page->NextPage();
+        drawLines(x, y, first, m_next);
+    }
 }
 
 std::shared_ptr<StyledTextPrinter> styledTextPrinter(const EditField* field, PageGraphics* page, int width)

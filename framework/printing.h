@@ -2,12 +2,19 @@
 
 // Printing. The print dialog gives the page graphics of a printer: units of
 // 1/72 inch from the top-left corner of the printable area. A styled-text
-// printer lays a field's text out at a given width, one printed line per
-// line of the text (longer ones wrapped), and draws it block by block:
-// whole lines only, so no line is ever cut at the foot of a page.
+// printer lays a field's text out at a given width (at most the printable
+// width), one printed line per line of the text (longer ones wrapped), and
+// draws it block by block: whole lines only, a block never taller than the
+// printable height, so no line is ever cut at the foot or edge of a page.
 //
-// NextPage asks for a new page; it starts when something is next drawn, so
-// the page asked for after the last block never comes out as an empty sheet.
+// A block stands for one page. The printer honours the dialog's page range
+// (pages outside it are laid out but not drawn) and, when the printer does
+// not make copies itself (a PDF file), its copy count: collated copies print
+// the whole text again, uncollated ones repeat each page.
+//
+// NextPage asks for a new page; it starts when something is next drawn on a
+// sheet that has something on it already, so the page asked for after the
+// last block, or after a page left out, never comes out as an empty sheet.
 
 #include "framework/picture.h"
 
@@ -16,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -36,7 +44,7 @@ public:
     bool Close();
     // The painter to draw the current page with (a page asked for starts now).
     QPainter* pagePainter();
-    // Pages begun so far.
+    // Sheets begun so far.
     int pageCount() const { return m_pages; }
     QPrinter* printer() const { return m_printer.get(); }
 
@@ -47,6 +55,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;
     bool m_pagePending = false;
+    bool m_sheetUsed = false;
     bool m_closed = false;
     int m_pages = 1;
 };
@@ -70,11 +79,12 @@ public:
     StyledTextPrinter(const StyledTextPrinter&) = delete;
     StyledTextPrinter& operator=(const StyledTextPrinter&) = delete;
 
-    // Draws the next lines that fit whole into height, the first with its
-    // top at y; at least one line, so a line taller than a block still goes.
+    // Draws the next lines that fit whole into height (and into the page
+    // below y), the first with its top at y; at least one line, so a line
+    // taller than a block still goes.
     void DrawBlock(int x, int y, int height);
-    // The framework's EOF: every line has been drawn.
-    bool isEOF() const { return m_next >= m_lines.size(); }
+    // The framework's EOF: every line of every copy has been drawn.
+    bool isEOF() const { return m_next >= m_lines.size() && m_copy + 1 >= m_copies; }
     // Lines laid out, and the height of each (page units).
     std::size_t lineCount() const { return m_lines.size(); }
 
@@ -84,10 +94,19 @@ private:
         int index;
         double height;
     };
+    // Whether the page-th block (from 1) of a copy is to be printed.
+    bool wanted(int page) const;
+    void drawLines(int x, int y, std::size_t from, std::size_t to);
+
     PageGraphics* m_page;
     std::vector<std::unique_ptr<QTextLayout>> m_layouts;
     std::vector<Line> m_lines;
     std::size_t m_next = 0;
+    int m_block = 0;             // blocks laid out in this copy
+    int m_copy = 0;              // the collated copy being printed, from 0
+    int m_copies = 1;            // collated copies this printer makes
+    int m_pageCopies = 1;        // times each page is printed in a row
+    std::vector<std::pair<int, int>> m_ranges;  // pages to print; empty: all
 };
 
 // The framework's EditField.styledTextPrinter: a printer for the field's

@@ -47,6 +47,8 @@ class KeyRouter : public QObject {
 public:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
+        if (event->type() == QEvent::KeyRelease)
+            noteKeyRelease(static_cast<QKeyEvent*>(event));
         if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
@@ -78,6 +80,10 @@ public:
         const QString text = keyText(key);
         if (text.isEmpty())
             return false;
+        // A key held down is pressed once: the keyboard's repeats are
+        // swallowed, never handed to the window as new keys.
+        if (isKeyRepeat(key))
+            return true;
         bool handled = false;
         dispatch([&] { handled = window->Event_KeyDown(text); });
         return handled;
@@ -124,7 +130,16 @@ void Window::construct(const QString& className)
     m_className = className;
     registry().push_back(this);
     Layout();
+    // A window without a menu bar of its own still answers the application
+    // menu bar's shortcuts (Ctrl+Q quits from every window).
+    if (!m_menuBarModel)
+        if (Application* app = appObject(); app && app->MenuBar())
+            m_shortcutActions = app->MenuBar()->addShortcuts(this);
     CreateControls();
+    // Group boxes only frame: the window's controls laid over them stay on top.
+    for (const auto& [name, object] : m_controls)
+        if (auto* group = dynamic_cast<GroupBox*>(object))
+            group->lower();
     if (m_visibleOnCreation)
         show();
     for (const auto& [name, object] : m_controls)
@@ -142,6 +157,9 @@ void Window::Show()
 {
     if (m_closed)
         return;
+    // A minimised window comes back, maximised again if it was.
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
@@ -308,6 +326,11 @@ void Window::setMenuBar(fw::MenuBar* bar)
         m_shortcutActions = bar->addShortcuts(this);
     }
     setContentSize(m_content->width(), m_content->height());
+}
+
+fw::MenuItem* Window::menuItem(const QString& name) const
+{
+    return m_menuBarModel ? m_menuBarModel->Find(name) : nullptr;
 }
 
 void Window::registerControl(const QString& name, QObject* control)

@@ -7,9 +7,10 @@
 // while the window is open; a closed window is never found again.
 //
 // Keys: a key goes to the window's Event_KeyDown unless an editable text
-// field has the focus (it takes the key, Tab included) or a Ctrl, Alt or
-// Meta shortcut is pressed. A key the handler returns false for goes on to
-// Qt (Tab moves the focus, Space presses a focused button).
+// field has the focus (it takes the key; Tab and Shift+Tab move the focus to
+// the next or previous editable field) or a Ctrl, Alt or Meta shortcut is
+// pressed. Only edit fields ever hold the focus (see controls.h). A key the
+// handler returns false for goes on to Qt (Tab moves the focus).
 
 #include "framework/core/nil.h"
 
@@ -19,6 +20,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -30,9 +32,15 @@ class QEventLoop;
 #define FW_CONTROL(Type, Name) \
     Type* Name() const { return control<Type>(QStringLiteral(#Name)); }
 
+// Declares a window's accessor of an item of its menu bar, looked up by
+// name: FW_MENU_ITEM(FileQuit) gives FileQuit(), nullptr when there is none.
+#define FW_MENU_ITEM(Name) \
+    fw::MenuItem* Name() const { return menuItem(QStringLiteral(#Name)); }
+
 namespace fw {
 
 class MenuBar;
+class MenuItem;
 
 class Window : public QWidget {
 public:
@@ -74,6 +82,8 @@ public:
     fw::MenuBar* MenuBar() const { return m_menuBarModel; }
     void setMenuBarVisible(bool on) { m_menuBarVisible = on; }
     QMenuBar* qtMenuBar() const { return m_qtMenuBar; }
+    // The item of that name anywhere in the window's menu bar, or nullptr.
+    fw::MenuItem* menuItem(const QString& name) const;
 
     // The content area, where controls live; their positions are from its
     // top-left corner.
@@ -111,6 +121,17 @@ public:
 protected:
     virtual void Layout() {}
     virtual void CreateControls() {}
+    // Makes a control of class T, registers it under its name and places it,
+    // its position given from the content area's corner, in the content
+    // area or, when `group` is given, in that group box as its child.
+    template <class T, class... Args>
+    T* makeControl(const QString& name, QWidget* group, int left, int top, int width, int height, Args&&... args)
+    {
+        auto* c = new T(group ? group : content(), std::forward<Args>(args)...);
+        registerControl(name, c);
+        c->setBounds(left, top, width, height);
+        return c;
+    }
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

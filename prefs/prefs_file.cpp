@@ -22,7 +22,7 @@ FileRead readPrefsFile()
         return {};
     auto in = item->OpenAsTextFile();
     if (!in) {
-        QString reason = item->Directory() ? QStringLiteral("it is a folder, not a file") : item->lastError();
+        QString reason = item->lastError();
         if (reason.isEmpty())
             reason = QStringLiteral("it cannot be opened");
         fw::MsgBox(QStringLiteral("The preferences file \u201C%1\u201D could not be read: %2. "

@@ -35,35 +35,22 @@ void Window2::CreateControls()
 {
     _CreateControls0();
     _CreateControls1();
-    // Group boxes lie under the controls that they frame.
-    for (fw::GroupBox* group : {GroupBox1(), GroupBox2(), GroupBox3(), GroupBox4()})
-        group->lower();
-}
-
-// Positions are from the content area's corner, also for a control in a
-// group box: it becomes the box's child, placed relative to the box.
-template <class T>
-T* Window2::make(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height)
-{
-    auto* c = new T(parent ? static_cast<QWidget*>(parent) : content());
-    registerControl(name, c);
-    if (parent) {
-        left -= parent->Left();
-        top -= parent->Top();
-    }
-    c->setGeometry(left, top, width, height);
-    return c;
+    // Each field and slider is named by the label beside it.
+    StaticText4()->setLabelFor(Slider1());
+    StaticText7()->setLabelFor(Slider2());
+    StaticText8()->setLabelFor(Slider3());
+    StaticText1()->setLabelFor(EditField1());
+    StaticText2()->setLabelFor(EditField3());
+    StaticText3()->setLabelFor(EditField4());
+    StaticText9()->setLabelFor(EditField2());
+    StaticText10()->setLabelFor(EditField5());
+    StaticText11()->setLabelFor(EditField6());
+    StaticText12()->setLabelFor(EditField7());
 }
 
 fw::EditField* Window2::makeField(const QString& name, fw::GroupBox* parent, int left, int top, const QString& text)
 {
-    auto* c = new fw::EditField(parent ? static_cast<QWidget*>(parent) : content(), false);
-    registerControl(name, c);
-    if (parent) {
-        left -= parent->Left();
-        top -= parent->Top();
-    }
-    c->setGeometry(left, top, 60, 22);
+    auto* c = makeControl<fw::EditField>(name, parent, left, top, 60, 22, false);
     c->setTextSize(16);
     c->setText(text);
     return c;
@@ -73,7 +60,7 @@ fw::StaticText* Window2::makeLabel(const QString& name, fw::GroupBox* parent, in
                                    int height, const QString& text, int size, fw::StaticText::Alignment align,
                                    bool bold)
 {
-    auto* c = make<fw::StaticText>(name, parent, left, top, width, height);
+    auto* c = makeControl<fw::StaticText>(name, parent, left, top, width, height);
     c->setTextSize(size);
     c->setBold(bold);
     c->setTextAlign(align);
@@ -84,7 +71,7 @@ fw::StaticText* Window2::makeLabel(const QString& name, fw::GroupBox* parent, in
 fw::PushButton* Window2::makeButton(const QString& name, fw::GroupBox* parent, int left, int top, int width,
                                     int height, const QString& caption)
 {
-    auto* c = make<fw::PushButton>(name, parent, left, top, width, height);
+    auto* c = makeControl<fw::PushButton>(name, parent, left, top, width, height);
     c->setTextSize(12);
     c->setCaption(caption);
     return c;
@@ -93,7 +80,7 @@ fw::PushButton* Window2::makeButton(const QString& name, fw::GroupBox* parent, i
 fw::CheckBox* Window2::makeBox(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height,
                                const QString& caption)
 {
-    auto* c = make<fw::CheckBox>(name, parent, left, top, width, height);
+    auto* c = makeControl<fw::CheckBox>(name, parent, left, top, width, height);
     c->setTextSize(12);
     c->setCaption(caption);
     c->setValue(false);
@@ -102,7 +89,7 @@ fw::CheckBox* Window2::makeBox(const QString& name, fw::GroupBox* parent, int le
 
 fw::Slider* Window2::makeSlider(const QString& name, int left, int top, int value)
 {
-    auto* c = make<fw::Slider>(name, nullptr, left, top, 189, 16);
+    auto* c = makeControl<fw::Slider>(name, nullptr, left, top, 189, 16);
     c->setMinimum(0);
     c->setMaximum(100);
     c->setSingleStep(1);
@@ -115,12 +102,10 @@ fw::Slider* Window2::makeSlider(const QString& name, int left, int top, int valu
 fw::GroupBox* Window2::makeGroup(const QString& name, int left, int top, int width, int height,
                                  const QString& caption)
 {
-    auto* c = make<fw::GroupBox>(name, nullptr, left, top, width, height);
+    auto* c = makeControl<fw::GroupBox>(name, nullptr, left, top, width, height);
     c->setTextSize(12);
     c->setBold(true);
     c->setCaption(caption);
-    // The controls in the box are its children, so it must pass them the mouse.
-    c->setAttribute(Qt::WA_TransparentForMouseEvents, false);
     return c;
 }
 
@@ -337,6 +322,11 @@ void Window2::CheckBox2_Action(fw::CheckBox*)
 
 void Window2::PushButton4_Action(fw::PushButton*)
 {
+    // Saved first: when the file cannot be written the operator has been
+    // told, and the dialog stays open with everything typed ("OK" again or
+    // "Cancel"); the main window keeps what the file holds.
+    if (!writeprefs())
+        return;
     // An unticked box leaves the main window's flag as it is; the main
     // window's read of the file after this dialog sets both flags.
     if (CheckBox1()->Value())
@@ -345,7 +335,6 @@ void Window2::PushButton4_Action(fw::PushButton*)
         Window1::instance()->failall = true;
     Window1::instance()->failkey = tempfailkey;
     Window1::instance()->successkey = tempsuccesskey;
-    saveprefs();
     Close();
 }
 

@@ -13,7 +13,8 @@
 // keys" boxes CheckBox1/2_Action, "OK" PushButton4_Action and "Cancel"
 // PushButton5_Action. Event_Open fills the dialog from the file "PREFS"
 // (loadprefsfromfile), writing the default file first when there is none;
-// "OK" writes it (saveprefs).
+// "OK" writes it (saveprefs) and closes; when the file cannot be written
+// the dialog stays open with what was typed.
 
 #include "framework/controls.h"
 #include "framework/window.h"
@@ -101,7 +102,6 @@ private:
     // Both key buttons' capture; the new code is in selectedkey.
     void captureKey();
 
-    template <class T> T* make(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height);
     fw::EditField* makeField(const QString& name, fw::GroupBox* parent, int left, int top, const QString& text);
     fw::StaticText* makeLabel(const QString& name, fw::GroupBox* parent, int left, int top, int width, int height,
                               const QString& text, int size, fw::StaticText::Alignment align, bool bold = false);

@@ -72,9 +72,6 @@ void Window4::CreateControls()
     auto* close = makeButton(QStringLiteral("PushButton3"), 78, QStringLiteral("Close"));
     close->Action = [this, close] { PushButton3_Action(close); };
 
-    setTabOrder(field, print);
-    setTabOrder(print, save);
-    setTabOrder(save, close);
 }
 
 void Window4::PushButton1_Action(fw::PushButton*)

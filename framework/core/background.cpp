@@ -1,5 +1,6 @@
 #include "framework/core/background.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -121,6 +122,11 @@ void RuntimeBackgroundTask()
         } hold;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
+    // Qt's xcb platform keeps the input it read during the call in a queue
+    // of its own and nothing wakes the loop for it: wake it, so that input
+    // is handled as soon as the running handler returns.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
 }
 
 std::function<void()> setBackgroundHook(std::function<void()> h)

@@ -45,6 +45,7 @@ struct Row {
     const char* text;  // initial text or caption; nullptr for none
     int size;          // text size; 0 for none
     unsigned flags;
+    const char* parent = nullptr;  // the group box it sits in; nullptr: the window
 };
 
 // In creation order.
@@ -70,20 +71,20 @@ const Row kLayout[] = {
     {"StaticText8", Kind::Label, 795, 325, 43, 20, "###", 16, Centre | Bold},
     {"StaticText9", Kind::Label, 795, 357, 43, 20, "###", 16, Centre | Bold},
     {"GroupBox1", Kind::Group, 570, 13, 315, 243, "Getting Started", 12, Bold},
-    {"PushButton3", Kind::Button, 690, 198, 80, 20, "Reset", 12, None},
-    {"Slider1", Kind::Slider, 685, 116, 173, 16, nullptr, 0, None},
-    {"PushButton4", Kind::Button, 789, 198, 80, 20, "Print/Save", 12, None},
-    {"PushButton6", Kind::Button, 690, 226, 80, 20, "Prefs", 12, None},
-    {"Slider2", Kind::Slider, 685, 140, 173, 16, nullptr, 0, None},
-    {"Slider3", Kind::Slider, 685, 164, 173, 16, nullptr, 0, None},
-    {"StaticText10", Kind::Label, 580, 112, 100, 20, "Voice Volume:", 12, Right},
-    {"StaticText11", Kind::Label, 580, 136, 100, 20, "Signal Volume:", 12, Right},
-    {"StaticText12", Kind::Label, 580, 160, 100, 20, "Click Volume:", 12, Right},
-    {"CheckBox1", Kind::Check, 586, 228, 100, 20, "Use ML-PEST", 12, None},
+    {"PushButton3", Kind::Button, 690, 198, 80, 20, "Reset", 12, None, "GroupBox1"},
+    {"Slider1", Kind::Slider, 685, 116, 173, 16, nullptr, 0, None, "GroupBox1"},
+    {"PushButton4", Kind::Button, 789, 198, 80, 20, "Print/Save", 12, None, "GroupBox1"},
+    {"PushButton6", Kind::Button, 690, 226, 80, 20, "Prefs", 12, None, "GroupBox1"},
+    {"Slider2", Kind::Slider, 685, 140, 173, 16, nullptr, 0, None, "GroupBox1"},
+    {"Slider3", Kind::Slider, 685, 164, 173, 16, nullptr, 0, None, "GroupBox1"},
+    {"StaticText10", Kind::Label, 580, 112, 100, 20, "Voice Volume:", 12, Right, "GroupBox1"},
+    {"StaticText11", Kind::Label, 580, 136, 100, 20, "Signal Volume:", 12, Right, "GroupBox1"},
+    {"StaticText12", Kind::Label, 580, 160, 100, 20, "Click Volume:", 12, Right, "GroupBox1"},
+    {"CheckBox1", Kind::Check, 586, 228, 100, 20, "Use ML-PEST", 12, None, "GroupBox1"},
     {"GroupBox2", Kind::Group, 695, 268, 190, 132, "Quick Reference", 12, Bold},
-    {"StaticText13", Kind::Label, 838, 294, 43, 20, "###", 16, Centre | Bold | Grey},
-    {"StaticText14", Kind::Label, 838, 325, 43, 20, "###", 16, Centre | Bold | Grey},
-    {"StaticText15", Kind::Label, 838, 357, 43, 20, "###", 16, Centre | Bold | Grey},
+    {"StaticText13", Kind::Label, 838, 294, 43, 20, "###", 16, Centre | Bold | Grey, "GroupBox2"},
+    {"StaticText14", Kind::Label, 838, 325, 43, 20, "###", 16, Centre | Bold | Grey, "GroupBox2"},
+    {"StaticText15", Kind::Label, 838, 357, 43, 20, "###", 16, Centre | Bold | Grey, "GroupBox2"},
     {"Timer1", Kind::Timer, 0, 0, 0, 0, nullptr, 0, None},
     {"Timer2", Kind::Timer, 0, 0, 0, 0, nullptr, 0, None},
     {"Timer3", Kind::Timer, 0, 0, 0, 0, nullptr, 0, None},
@@ -92,9 +93,9 @@ const Row kLayout[] = {
     {"StaticText16", Kind::Label, 582, 289, 88, 24, "Distance to M1:", 11, Left | Multi},
     {"StaticText17", Kind::Label, 582, 335, 101, 15, "Distance to target:", 11, Left | Multi},
     {"GroupBox3", Kind::Group, 570, 268, 116, 132, "Distance Correct", 12, Bold},
-    {"StaticText18", Kind::Label, 575, 306, 48, 20, "mm=", 12, Right},
-    {"StaticText19", Kind::Label, 575, 350, 48, 20, "mm=", 12, Right},
-    {"BevelButton1", Kind::Bevel, 582, 380, 82, 12, "Adjust", 10, None},
+    {"StaticText18", Kind::Label, 575, 306, 48, 20, "mm=", 12, Right, "GroupBox3"},
+    {"StaticText19", Kind::Label, 575, 350, 48, 20, "mm=", 12, Right, "GroupBox3"},
+    {"BevelButton1", Kind::Bevel, 582, 380, 82, 12, "Adjust", 10, None, "GroupBox3"},
     {"Line1", Kind::Line, 672, 389, 859, 389, nullptr, 0, Grey},
     {"Line2", Kind::Line, 859, 389, 859, 377, nullptr, 0, Grey},
     {"Line3", Kind::Line, 672, 309, 672, 389, nullptr, 0, Grey},
@@ -187,7 +188,9 @@ void expectRow(Window1* w, const Row& r)
     auto* rc = dynamic_cast<fw::RectControl*>(object);
     ASSERT_NE(rc, nullptr);
     QWidget* widget = rc->widget();
-    EXPECT_EQ(widget->parentWidget(), w->content());
+    QWidget* parent = r.parent ? static_cast<QWidget*>(w->controlObject(QString::fromLatin1(r.parent))) : w->content();
+    ASSERT_NE(parent, nullptr);
+    EXPECT_EQ(widget->parentWidget(), parent);
     EXPECT_TRUE(rc->Visible());
     EXPECT_TRUE(rc->Enabled());
 
@@ -208,6 +211,13 @@ void expectRow(Window1* w, const Row& r)
 
     EXPECT_EQ(rc->Left(), r.a);
     EXPECT_EQ(rc->Top(), r.b);
+    // Where it is drawn, in a group box too.
+    EXPECT_EQ(widget->mapTo(w->content(), QPoint(0, 0)), QPoint(r.a, r.b));
+    // Only fields take the focus; Tab passes over read-only ones.
+    const Qt::FocusPolicy focus = r.kind != Kind::Edit  ? Qt::NoFocus
+                                  : (r.flags & ReadOnly) ? Qt::ClickFocus
+                                                         : Qt::StrongFocus;
+    EXPECT_EQ(widget->focusProxy() ? widget->focusProxy()->focusPolicy() : widget->focusPolicy(), focus);
     EXPECT_EQ(rc->Width(), r.c);
     EXPECT_EQ(rc->Height(), r.d);
 

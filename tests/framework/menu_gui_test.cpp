@@ -58,6 +58,7 @@ public:
     static inline fw::MenuBar* model = nullptr;
     static inline bool barVisible = true;
     static inline bool setTwice = false;
+    static inline bool ownBar = true;  // false: no menu bar of its own
     fw::EditField* field = nullptr;
     fw::EditField* memo = nullptr;
     fw::PushButton* button = nullptr;
@@ -66,7 +67,8 @@ protected:
     void Layout() override
     {
         setMenuBarVisible(barVisible);
-        setMenuBar(model);
+        if (ownBar)
+            setMenuBar(model);
         if (setTwice)
             setMenuBar(model);
         setContentSize(300, 200);
@@ -94,6 +96,7 @@ protected:
         MenuWindow::model = m_model.get();
         MenuWindow::barVisible = true;
         MenuWindow::setTwice = false;
+        MenuWindow::ownBar = true;
         QApplication::clipboard()->clear();
     }
 
@@ -172,15 +175,23 @@ TEST_F(Menus, CtrlQQuitsFromAnyWindow)
         bool barVisible;
         bool focusField;
         bool setTwice;
+        bool ownBar = true;
     };
     const Case cases[] = {{"menu bar shown, button focused", true, false, false},
                           {"menu bar shown, text field focused", true, true, false},
                           {"no visible menu bar", false, false, false},
-                          {"no visible menu bar, set twice", false, false, true}};
+                          {"no visible menu bar, set twice", false, false, true},
+                          {"only the application's menu bar", true, false, false, false},
+                          {"only the application's menu bar, text field focused", true, true, false, false}};
+    // The application object carries the menu bar, as at start-up.
+    fw::Application app;
+    app.setMenuBar(m_model.get());
+    fw::_RuntimeRegisterAppObject(&app);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MenuWindow::barVisible = c.barVisible;
         MenuWindow::setTwice = c.setTwice;
+        MenuWindow::ownBar = c.ownBar;
         MenuWindow* w = openWindow();
         QWidget* target = c.focusField ? static_cast<QWidget*>(w->field->lineEdit()) : w->button;
         target->setFocus();
@@ -193,6 +204,7 @@ TEST_F(Menus, CtrlQQuitsFromAnyWindow)
         w->Close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+    fw::_RuntimeRegisterAppObject(nullptr);
 }
 
 TEST_F(Menus, EditItemsActOnTheFocusedField)

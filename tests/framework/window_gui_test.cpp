@@ -1,6 +1,6 @@
 // Windows: which keys reach Event_KeyDown and as what text, implicit
 // instances (found while open, built anew after Close), the build order,
-// and ShowModal with the test hooks.
+// Show of a hidden or minimised window, and ShowModal with the test hooks.
 #include "framework/controls.h"
 #include "framework/core/nil.h"
 #include "framework/window.h"
@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+
+#include <vector>
 
 namespace {
 
@@ -128,19 +130,41 @@ TEST_F(Keys, TypedCharactersGoToTheWindowUnlessAnEditableFieldTakesThem)
     EXPECT_EQ(m_window->readOnly->Text(), QStringLiteral("fixed"));
 }
 
-TEST_F(Keys, TabInAnEditableFieldMovesTheFocus)
+TEST_F(Keys, TabInAnEditableFieldMovesTheFocusToTheNextEditableField)
 {
+    // Over the read-only field and the button, both ways, round the window.
     QTest::keyClick(focus(m_window->editable), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), m_window->readOnly->lineEdit());
-    QTest::keyClick(focus(m_window->multiline), Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), m_window->multiline->textEdit());
+    EXPECT_EQ(QApplication::focusWidget(), m_window->multiline->textEdit());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->editable->lineEdit());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->multiline->textEdit());
     EXPECT_EQ(m_window->multiline->Text(), QString()) << "no tab character typed";
+    EXPECT_EQ(m_window->editable->Text(), QString());
     EXPECT_TRUE(m_window->keys.isEmpty()) << "Tab is not given to the window";
 
-    // From a control that takes no keys, Tab goes to the window.
-    QTest::keyClick(focus(m_window->button), Qt::Key_Tab);
+    // A read-only field takes no keys: Tab goes to the window.
+    QTest::keyClick(focus(m_window->readOnly), Qt::Key_Tab);
     EXPECT_EQ(m_window->keys, QStringList{code(9)});
-    EXPECT_EQ(QApplication::focusWidget(), m_window->button) << "handled, so the focus stays";
+    EXPECT_EQ(QApplication::focusWidget(), m_window->readOnly->lineEdit()) << "handled, so the focus stays";
+}
+
+TEST_F(Keys, OnlyFieldsTakeTheFocusAndAClickElsewhereLeavesIt)
+{
+    EXPECT_EQ(m_window->button->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(m_window->readOnly->lineEdit()->focusPolicy(), Qt::ClickFocus) << "a click selects in it";
+    // The policy follows the field's state both ways.
+    m_window->editable->setReadOnly(true);
+    EXPECT_EQ(m_window->editable->lineEdit()->focusPolicy(), Qt::ClickFocus);
+    m_window->editable->setReadOnly(false);
+    EXPECT_EQ(m_window->editable->lineEdit()->focusPolicy(), Qt::StrongFocus);
+
+    focus(m_window->editable);
+    QTest::mouseClick(m_window->button, Qt::LeftButton);
+    EXPECT_EQ(m_window->buttonPresses, 1);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->editable->lineEdit());
+    QTest::mouseClick(m_window->readOnly->lineEdit(), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->readOnly->lineEdit());
 }
 
 TEST_F(Keys, KeysWithoutTextArriveAsCodes)
@@ -159,19 +183,19 @@ TEST_F(Keys, KeysWithoutTextArriveAsCodes)
         {"Up", Qt::Key_Up, Qt::NoModifier, 30},         {"Down", Qt::Key_Down, Qt::NoModifier, 31},
         {"Space", Qt::Key_Space, Qt::NoModifier, 32},
     };
-    QWidget* target = focus(m_window->button);
+    QWidget* target = focus(m_window->readOnly);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_window->keys.clear();
         QTest::keyClick(target, c.key, c.modifiers);
         EXPECT_EQ(m_window->keys, QStringList{code(c.expected)});
     }
-    EXPECT_EQ(m_window->buttonPresses, 0) << "a handled Space does not press the button";
+    EXPECT_EQ(QApplication::focusWidget(), target);
 }
 
 TEST_F(Keys, ShortcutsAndModifierKeysAreNotRouted)
 {
-    QWidget* target = focus(m_window->button);
+    QWidget* target = focus(m_window->readOnly);
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(target, Qt::Key_X, Qt::AltModifier);
     QTest::keyClick(target, Qt::Key_Shift);
@@ -181,29 +205,72 @@ TEST_F(Keys, ShortcutsAndModifierKeysAreNotRouted)
 
 TEST_F(Keys, UppercaseStaysUppercase)
 {
-    QWidget* target = focus(m_window->button);
+    QWidget* target = focus(m_window->readOnly);
     QTest::keyClick(target, 'Y');
     QKeyEvent shifted(QEvent::KeyPress, Qt::Key_Y, Qt::ShiftModifier, QStringLiteral("Y"));
     QApplication::sendEvent(target, &shifted);
     EXPECT_EQ(m_window->keys, (QStringList{QStringLiteral("Y"), QStringLiteral("Y")}));
 }
 
+TEST_F(Keys, AKeyHeldDownIsOnePress)
+{
+    // A key event as the X server gives it: a scan code and the server time.
+    auto send = [](QWidget* to, QEvent::Type type, quint32 scan, quint64 time, bool autoRepeat) {
+        QKeyEvent e(type, Qt::Key_Y, Qt::NoModifier, scan, 0, 0, QStringLiteral("y"), autoRepeat);
+        e.setTimestamp(time);
+        QApplication::sendEvent(to, &e);
+    };
+    struct Step {
+        QEvent::Type type;
+        quint32 scan;
+        quint64 time;
+        bool autoRepeat;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        int presses;  // keys that reach the window
+    };
+    const auto press = QEvent::KeyPress;
+    const auto release = QEvent::KeyRelease;
+    const Case cases[] = {
+        {"repeats that Qt marks", {{press, 29, 100, false}, {release, 29, 600, true}, {press, 29, 600, true},
+                                   {release, 29, 633, true}, {press, 29, 633, true}, {release, 29, 650, false}}, 1},
+        {"repeats whose release came alone", {{press, 29, 100, false}, {release, 29, 600, false},
+                                              {press, 29, 600, false}, {release, 29, 633, false},
+                                              {press, 29, 633, false}, {release, 29, 650, false}}, 1},
+        {"the same key pressed again", {{press, 29, 100, false}, {release, 29, 180, false},
+                                        {press, 29, 260, false}, {release, 29, 300, false}}, 2},
+        {"another key at the release's time", {{press, 29, 100, false}, {release, 29, 180, false},
+                                               {press, 30, 180, false}, {release, 30, 200, false}}, 2},
+    };
+    QWidget* target = focus(m_window->button);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_window->keys.clear();
+        for (const Step& st : c.steps)
+            send(target, st.type, st.scan, st.time, st.autoRepeat);
+        EXPECT_EQ(m_window->keys.size(), c.presses);
+    }
+    EXPECT_EQ(m_window->buttonPresses, 0);
+}
+
 TEST_F(Keys, AnUnhandledKeyIsRoutedOnceAndGoesOnToQt)
 {
     m_window->handled = false;
-    QWidget* target = focus(m_window->button);
+    QWidget* target = focus(m_window->readOnly);
     // Qt passes an ignored key on to the parents; the window sees it once.
     QTest::keyClick(target, 'x');
     EXPECT_EQ(m_window->keys, QStringList{QStringLiteral("x")});
     QTest::keyClick(m_window->content(), 'z');
     EXPECT_EQ(m_window->keys, (QStringList{QStringLiteral("x"), QStringLiteral("z")}));
+    EXPECT_EQ(m_window->readOnly->Text(), QStringLiteral("fixed"));
 
     m_window->keys.clear();
-    QTest::keyClick(target, Qt::Key_Space);
-    EXPECT_EQ(m_window->keys, QStringList{code(32)});
-    EXPECT_EQ(m_window->buttonPresses, 1) << "an unhandled Space presses the focused button";
     QTest::keyClick(target, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), m_window->multiline->textEdit()) << "an unhandled Tab moves the focus";
+    EXPECT_EQ(m_window->keys, QStringList{code(9)});
+    EXPECT_EQ(QApplication::focusWidget(), m_window->multiline->textEdit())
+        << "an unhandled Tab moves the focus to the next editable field";
 }
 
 // Records the order in which the window is built.
@@ -275,6 +342,34 @@ TEST_F(ImplicitWindows, OneOpenInstanceAndANewOneAfterClose)
     EXPECT_EQ(OrderWindow::log.value(4), QStringLiteral("Event_Open")) << "Event_Open runs again";
     flushDeletes();
     EXPECT_TRUE(old.isNull()) << "the closed window is deleted";
+}
+
+TEST_F(ImplicitWindows, ShowBringsBackAHiddenOrMinimisedWindow)
+{
+    struct Case {
+        const char* name;
+        Qt::WindowStates before;
+        bool hidden;
+        Qt::WindowStates after;
+    };
+    const Case cases[] = {
+        {"shown", Qt::WindowNoState, false, Qt::WindowNoState},
+        {"hidden", Qt::WindowNoState, true, Qt::WindowNoState},
+        {"minimised", Qt::WindowMinimized, false, Qt::WindowNoState},
+        {"minimised from maximised", Qt::WindowMinimized | Qt::WindowMaximized, false, Qt::WindowMaximized},
+        {"maximised", Qt::WindowMaximized, false, Qt::WindowMaximized},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* w = fw::Window::implicitInstance<OrderWindow>(QStringLiteral("OrderWindow"));
+        w->setWindowState(c.before);
+        if (c.hidden)
+            w->hide();
+        w->Show();
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_EQ(w->windowState() & ~Qt::WindowActive, c.after);
+        w->Close();
+    }
 }
 
 TEST_F(ImplicitWindows, ShowModalReturnsWhenTheWindowCloses)

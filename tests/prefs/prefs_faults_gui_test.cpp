@@ -1,12 +1,14 @@
 // Preferences files that cannot be written or read: a read-only
-// configuration folder, a "PREFS" that is a folder, and a disk that fills
-// up while "OK" saves (write() failed by strace in a child process). Each
-// time a message names the file and the reason, an existing file keeps
-// every byte, and the program goes on and can still be quit.
+// configuration folder, a "PREFS" that is a folder, a named pipe or a link
+// to /dev/null, and a disk that fills up while "OK" saves (write() failed by
+// strace in a child process). Each time a message names the file and the
+// true reason, an existing file keeps every byte, "OK" keeps the dialog open
+// with what was typed, and the program goes on and can still be quit.
 #include "app/startup.h"
 #include "estimation/window1.h"
 #include "prefs/window2.h"
 #include "tests/prefs/prefs_fixture.h"
+#include "tests/support/root_file_access.h"
 #include "tests/support/traced_child.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +18,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <linux/capability.h>
+#include <functional>
+
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -26,38 +29,11 @@ namespace {
 using quorvel::test::kDefaultPrefs;
 using quorvel::test::prefsPath;
 using quorvel::test::readPrefs;
+using quorvel::test::WithoutRootFileAccess;
 using quorvel::test::writePrefs;
 
 const QByteArray kStored = "PESTPREFS\t62.5\t5\t.3\t10\t20\t30\t65\t66\t1\t0\t12\t88\t9\t.25\t0\tENDOFFILE";
 const QString kPrefsWindow = QStringLiteral("Window2.Window2");
-
-// Root writes into any folder; for as long as this lives, the calling
-// thread (which does every file operation here) gives up that power.
-class WithoutRootFileAccess {
-public:
-    WithoutRootFileAccess()
-    {
-        if (geteuid() != 0)
-            return;
-        m_header = {_LINUX_CAPABILITY_VERSION_3, 0};
-        if (syscall(SYS_capget, &m_header, m_saved) != 0)
-            return;
-        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
-        for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
-            lowered[cap / 32].effective &= ~(1u << (cap % 32));
-        m_dropped = syscall(SYS_capset, &m_header, lowered) == 0;
-    }
-    ~WithoutRootFileAccess()
-    {
-        if (m_dropped)
-            syscall(SYS_capset, &m_header, m_saved);
-    }
-
-private:
-    __user_cap_header_struct m_header{};
-    __user_cap_data_struct m_saved[2]{};
-    bool m_dropped = false;
-};
 
 class PrefsFaults : public quorvel::test::PrefsTest {
 protected:
@@ -100,19 +76,29 @@ TEST_F(PrefsFaults, ReadOnlyFolderKeepsTheOldFile)
     EXPECT_EQ(w->successkey, 65);
     EXPECT_TRUE(messages.isEmpty()) << "reading is fine";
 
-    answer(kPrefsWindow, [](fw::Window* d) {
+    bool stayedOpen = false;
+    answer(kPrefsWindow, [&](fw::Window* d) {
         auto* dialog = dynamic_cast<Window2*>(d);
         dialog->EditField1()->setText(QStringLiteral("99"));
         dialog->tempsuccesskey = 70;
         dialog->PushButton4()->click();
+        // The message, and the dialog stays with what was typed.
+        stayedOpen = !dialog->closed();
+        EXPECT_EQ(dialog->EditField1()->Text(), QStringLiteral("99"));
+        EXPECT_EQ(dialog->tempsuccesskey, 70);
+        EXPECT_EQ(w->successkey, 65) << "the main window is not touched";
+        EXPECT_EQ(messages.size(), 1);
+        dialog->PushButton5()->click();
     });
     w->PushButton6()->click();
+    EXPECT_TRUE(stayedOpen) << "OK whose save fails keeps the dialog open";
     ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
     EXPECT_TRUE(said(QStringLiteral("could not be saved"))) << messages.join(u'|').toStdString();
-    EXPECT_TRUE(said(QStringLiteral("Permission denied"))) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(said(QStringLiteral("cannot be written: Permission denied"))) << messages.join(u'|').toStdString();
+    EXPECT_FALSE(said(QStringLiteral("No such file"))) << messages.join(u'|').toStdString();
     EXPECT_EQ(readPrefs(), kStored);
     EXPECT_EQ(QDir(fw::configFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("PREFS")});
-    EXPECT_EQ(fw::Window::_GetImplicitWindow(kPrefsWindow), nullptr) << "OK still closes the dialog";
+    EXPECT_EQ(fw::Window::_GetImplicitWindow(kPrefsWindow), nullptr) << "Cancel closes it";
     EXPECT_EQ(w->successkey, 65) << "the main window goes on with the file it has";
     EXPECT_EQ(w->EditField1()->Text(), QStringLiteral("62.5"));
     EXPECT_FALSE(w->closed());
@@ -130,6 +116,10 @@ TEST_F(PrefsFaults, ReadOnlyFolderOnFirstStartShowsTheDialogOnce)
         answer(kPrefsWindow, [&](fw::Window* d) {
             ++shows;
             d->control<fw::PushButton>(QString::fromLatin1(button))->click();
+            // "OK" cannot save: the dialog waits for "Cancel".
+            EXPECT_EQ(d->closed(), button[10] == '5');
+            if (!d->closed())
+                d->control<fw::PushButton>(QStringLiteral("PushButton5"))->click();
         });
         Window1* w = Window1::instance();
         EXPECT_EQ(shows, 1);
@@ -143,38 +133,86 @@ TEST_F(PrefsFaults, ReadOnlyFolderOnFirstStartShowsTheDialogOnce)
     }
 }
 
-TEST_F(PrefsFaults, PrefsThatIsAFolderIsNeverTouched)
+TEST_F(PrefsFaults, PrefsThatIsNoFileIsNeverTouched)
 {
-    ASSERT_TRUE(QDir().mkpath(prefsPath()));
-    {
-        QFile inside(QDir(prefsPath()).filePath(QStringLiteral("keep")));
-        ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
-        inside.write("kept");
-    }
-    int shows = 0;
-    answer(kPrefsWindow, [&](fw::Window*) { ++shows; });
-    Window1* w = Window1::instance();
-    EXPECT_EQ(shows, 0) << "a folder is there: nothing to create";
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(said(QStringLiteral("could not be read: it is a folder"))) << messages.join(u'|').toStdString();
-    EXPECT_EQ(w->successkey, 49);
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* reason;
+        std::function<bool()> intact;
+    };
+    const QString keep = QDir(prefsPath()).filePath(QStringLiteral("keep"));
+    const QByteArray path = QFile::encodeName(prefsPath());
+    const auto isDevNull = [] {
+        struct stat st {};
+        return stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode);
+    };
+    const Case cases[] = {
+        {"a folder",
+         [&] {
+             ASSERT_TRUE(QDir().mkpath(prefsPath()));
+             QFile inside(keep);
+             ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+             inside.write("kept");
+         },
+         "it is a folder, not a file",
+         [&] {
+             QFile inside(keep);
+             return QFileInfo(prefsPath()).isDir() && inside.open(QIODevice::ReadOnly) && inside.readAll() == "kept";
+         }},
+        {"a named pipe", [&] { ASSERT_EQ(mkfifo(path.constData(), 0600), 0); }, "it is not a regular file",
+         [&] {
+             struct stat st {};
+             return lstat(path.constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+         }},
+        {"a link to /dev/null", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), prefsPath())); },
+         "it is not a regular file",
+         [&] { return QFileInfo(prefsPath()).symLinkTarget() == QStringLiteral("/dev/null") && isDevNull(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        c.make();
+        const QString reason = QString::fromLatin1(c.reason);
+        int shows = 0;
+        answer(kPrefsWindow, [&](fw::Window*) { ++shows; });
+        Window1* w = Window1::instance();
+        EXPECT_EQ(shows, 0) << "something is there: nothing to create";
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(said(QStringLiteral("could not be read: ") + reason)) << messages.join(u'|').toStdString();
+        EXPECT_EQ(w->successkey, 49);
 
-    // The dialog opens with its layout values and "OK" cannot save.
-    messages.clear();
-    answer(kPrefsWindow, [](fw::Window* d) {
-        auto* dialog = dynamic_cast<Window2*>(d);
-        EXPECT_EQ(dialog->EditField1()->Text(), QStringLiteral("50"));
-        dialog->PushButton4()->click();
-    });
-    w->PushButton6()->click();
-    EXPECT_EQ(messages.size(), 3) << messages.join(u'|').toStdString();  // open, OK, the load after it
-    EXPECT_TRUE(said(QStringLiteral("could not be saved")));
-    EXPECT_TRUE(QFileInfo(prefsPath()).isDir());
-    QFile inside(QDir(prefsPath()).filePath(QStringLiteral("keep")));
-    ASSERT_TRUE(inside.open(QIODevice::ReadOnly));
-    EXPECT_EQ(inside.readAll(), QByteArray("kept"));
-    EXPECT_EQ(QDir(fw::configFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
-    EXPECT_EQ(w->successkey, 121) << "OK gave the dialog's keys; no file took them back";
+        // The dialog opens with its layout values; "OK" cannot save and
+        // keeps it open with what was typed, and "Cancel" leaves.
+        messages.clear();
+        bool stayedOpen = false;
+        answer(kPrefsWindow, [&](fw::Window* d) {
+            auto* dialog = dynamic_cast<Window2*>(d);
+            EXPECT_EQ(dialog->EditField1()->Text(), QStringLiteral("50"));
+            dialog->EditField1()->setText(QStringLiteral("77"));
+            // Nothing may write here, whatever "OK" does.
+            ASSERT_EQ(fw::FolderItem(prefsPath()).CreateTextFile(), nullptr);
+            dialog->PushButton4()->click();
+            stayedOpen = !dialog->closed();
+            EXPECT_EQ(dialog->EditField1()->Text(), QStringLiteral("77"));
+            dialog->PushButton5()->click();
+        });
+        w->PushButton6()->click();
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_EQ(messages.size(), 3) << messages.join(u'|').toStdString();  // open, OK, the load after Cancel
+        EXPECT_TRUE(said(QStringLiteral("could not be saved to the file \u201C%1\u201D: %2").arg(prefsPath(), reason)))
+            << messages.join(u'|').toStdString();
+        for (const QString& m : messages)
+            EXPECT_FALSE(m.contains(QStringLiteral("Unknown error"))) << m.toStdString();
+        EXPECT_TRUE(c.intact()) << "left exactly as it was";
+        EXPECT_EQ(QDir(fw::configFolder()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  c.name[2] == 'f' ? QStringList{} : QStringList{QStringLiteral("PREFS")})
+            << "no temporary file is left";
+        EXPECT_EQ(w->successkey, 49) << "the main window keeps its settings";
+        fw::Window::releaseAll();
+        QDir(prefsPath()).removeRecursively();
+        QFile::remove(prefsPath());
+    }
 }
 
 // The disk-full test's child: started with these variables, it opens the
@@ -199,6 +237,9 @@ TEST(PrefsDiskFullChild, Run)
         auto* dialog = dynamic_cast<Window2*>(d);
         dialog->EditField1()->setText(newValue);
         dialog->PushButton4()->click();
+        // A save that failed keeps the dialog open until "Cancel".
+        if (!dialog->closed())
+            dialog->PushButton5()->click();
     });
     const QByteArray before = readPrefs();
     Window1* w = Window1::instance();

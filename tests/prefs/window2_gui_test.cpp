@@ -108,6 +108,9 @@ void expectRow(const fw::Window* w, const Row& r)
     EXPECT_EQ(rc->Width(), r.width);
     EXPECT_EQ(rc->Height(), r.height);
     EXPECT_EQ(rc->widget()->mapTo(w->content(), QPoint(0, 0)), QPoint(r.left, r.top)) << "where it is drawn";
+    // Only the fields take the focus; buttons, boxes and sliders are worked with the mouse.
+    QWidget* focusTaker = rc->widget()->focusProxy() ? rc->widget()->focusProxy() : rc->widget();
+    EXPECT_EQ(focusTaker->focusPolicy(), r.kind == Kind::Edit ? Qt::StrongFocus : Qt::NoFocus);
     EXPECT_TRUE(rc->Visible());
     EXPECT_TRUE(rc->Enabled());
     switch (r.kind) {

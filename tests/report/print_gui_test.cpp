@@ -1,12 +1,15 @@
 // "Print" through a PDF read back with pdftotext: every line of a 200-row
-// report once, in order, in its place on its page, pages of whole lines
-// only and no empty sheet at the end; edits printed; long lines wrapped;
-// a cancelled or failed print loses nothing.
+// report once, in order, in its place on its page, on every paper size and
+// orientation, pages of whole lines only and no empty sheet at the end; the
+// dialog's copies and page range; edits printed; long lines wrapped; a
+// cancelled or failed print loses nothing.
 #include "estimation/core/report_text.h"
 #include "framework/core/background.h"
 #include "tests/report/report_fixture.h"
 
 #include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -70,7 +73,26 @@ protected:
     }
 };
 
-TEST_F(Print, EveryLineOnceInOrderInWholePages)
+// The report's lines as pdftotext gives them back: blank lines leave none.
+QStringList printableLines(const QStringList& lines)
+{
+    QStringList out;
+    for (const QString& l : lines)
+        if (!words(l).isEmpty())
+            out << words(l);
+    return out;
+}
+
+QStringList texts(const std::vector<PrintedLine>& lines, int page = 0)
+{
+    QStringList out;
+    for (const PrintedLine& l : lines)
+        if (page == 0 || l.page == page)
+            out << l.text;
+    return out;
+}
+
+TEST_F(Print, EveryLineOnceInOrderOnEveryPaper)
 {
     const QString report = reportWithRows(200);
     QStringList lines = report.split(QLatin1Char('\r'));
@@ -78,40 +100,116 @@ TEST_F(Print, EveryLineOnceInOrderInWholePages)
     ASSERT_EQ(lines.size(), 236);
     window()->EditField1()->setText(report);
 
-    const long long yieldsBefore = fw::backgroundTaskCalls();
-    int pages = 0;
-    const std::vector<PrintedLine> got = printed(&pages);
-    ASSERT_FALSE(got.empty());
+    struct Case {
+        const char* name;
+        QPageSize::PageSizeId paper;
+        QPageLayout::Orientation orientation;
+        double width, height;  // of the sheet, in points
+    };
+    const Case cases[] = {
+        {"Letter", QPageSize::Letter, QPageLayout::Portrait, 612, 792},
+        {"A4 portrait", QPageSize::A4, QPageLayout::Portrait, 595.3, 841.9},
+        {"A4 landscape", QPageSize::A4, QPageLayout::Landscape, 841.9, 595.3},
+        {"A5 portrait", QPageSize::A5, QPageLayout::Portrait, 419.5, 595.3},
+        {"A5 landscape", QPageSize::A5, QPageLayout::Landscape, 595.3, 419.5},
+        {"Legal", QPageSize::Legal, QPageLayout::Portrait, 612, 1008},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setUpPrinter = [&c](QPrinter& printer) {
+            printer.setPageSize(QPageSize(c.paper));
+            printer.setPageOrientation(c.orientation);
+        };
+        const long long yieldsBefore = fw::backgroundTaskCalls();
+        int pages = 0;
+        const std::vector<PrintedLine> got = printed(&pages);
+        ASSERT_GT(got.size(), 2u);
 
-    // The line pitch, from two lines printed one under the other.
-    ASSERT_EQ(got[1].text, QStringLiteral("Adaptive P.E.S.T."));
-    const double pitch = (got[1].top - got[0].top) / 2.0;  // a blank line lies between
-    ASSERT_GT(pitch, 12.0);
-    ASSERT_LT(pitch, 16.0);
-    const int perPage = int(std::floor(kBlockHeight / pitch + 1e-6));
-    const int expectedPages = (int(lines.size()) + perPage - 1) / perPage;
-    EXPECT_EQ(pages, expectedPages) << "no empty sheet after the last block";
-    EXPECT_EQ(fw::backgroundTaskCalls() - yieldsBefore, expectedPages) << "one yield per page";
+        // The line pitch, from two lines printed one under the other.
+        ASSERT_EQ(got[1].text, QStringLiteral("Adaptive P.E.S.T."));
+        const double pitch = (got[1].top - got[0].top) / 2.0;  // a blank line lies between
+        ASSERT_GT(pitch, 12.0);
+        ASSERT_LT(pitch, 16.0);
+        // A block is the 720 points asked for, or the printable height when less.
+        const double block = std::min(kBlockHeight, std::floor(c.height - 2 * kBlockTop));
+        const int perPage = int(std::floor(block / pitch + 1e-6));
+        const int expectedPages = (int(lines.size()) + perPage - 1) / perPage;
+        EXPECT_EQ(pages, expectedPages) << "no empty sheet after the last block";
+        EXPECT_EQ(fw::backgroundTaskCalls() - yieldsBefore, expectedPages) << "one yield per page";
 
-    // Each printed line is the report line whose place it holds: page by
-    // page, perPage lines from the top of the block.
-    QStringList expectedText;
-    for (const QString& l : lines)
-        if (!words(l).isEmpty())
-            expectedText << words(l);
-    QStringList gotText;
-    for (const PrintedLine& l : got) {
-        gotText << l.text;
-        SCOPED_TRACE(l.text.toStdString());
-        const double slot = (l.top - got[0].top) / pitch;
-        ASSERT_NEAR(slot, std::round(slot), 0.05) << "on the line grid";
-        const int index = (l.page - 1) * perPage + int(std::round(slot));
-        ASSERT_LT(index, lines.size());
-        EXPECT_EQ(l.text, words(lines[index]));
-        EXPECT_GE(l.top, kBlockTop - 1.0);
-        EXPECT_LE(l.bottom, kBlockTop + kBlockHeight) << "never cut at the foot of the block";
+        // Each printed line is the report line whose place it holds: page by
+        // page, perPage lines from the top of the block, inside the sheet.
+        for (const PrintedLine& l : got) {
+            SCOPED_TRACE(l.text.toStdString());
+            const double slot = (l.top - got[0].top) / pitch;
+            ASSERT_NEAR(slot, std::round(slot), 0.05) << "on the line grid";
+            const int index = (l.page - 1) * perPage + int(std::round(slot));
+            ASSERT_LT(index, lines.size());
+            EXPECT_EQ(l.text, words(lines[index]));
+            EXPECT_GE(l.top, kBlockTop - 1.0);
+            EXPECT_LE(l.bottom, kBlockTop + block) << "never cut at the foot of the page";
+            EXPECT_LE(l.right, c.width - 27.0) << "never past the right margin";
+        }
+        EXPECT_EQ(texts(got), printableLines(lines)) << "every line once, in order";
+
+        // The sheet is the paper chosen.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdfPath});
+        ASSERT_TRUE(info.waitForFinished(30'000));
+        static const QRegularExpression size(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts"));
+        const auto m = size.match(QString::fromUtf8(info.readAllStandardOutput()));
+        ASSERT_TRUE(m.hasMatch());
+        EXPECT_NEAR(m.captured(1).toDouble(), c.width, 1.0);
+        EXPECT_NEAR(m.captured(2).toDouble(), c.height, 1.0);
     }
-    EXPECT_EQ(gotText, expectedText) << "every line once, in order";
+    EXPECT_EQ(window()->EditField1()->Text(), report);
+}
+
+TEST_F(Print, CopiesAndPageRangesAsTheDialogSays)
+{
+    const QString report = reportWithRows(100);  // three pages on Letter
+    window()->EditField1()->setText(report);
+    setUpPrinter = [](QPrinter& printer) { printer.setPageSize(QPageSize(QPageSize::Letter)); };
+    int pages = 0;
+    const std::vector<PrintedLine> once = printed(&pages);
+    ASSERT_EQ(pages, 3);
+    QStringList page[4];
+    for (int p = 1; p <= 3; ++p)
+        page[p] = texts(once, p);
+
+    struct Case {
+        const char* name;
+        int copies;
+        bool collate;
+        int from, to;  // 0, 0: every page
+        std::vector<int> sheets;  // the report page on each sheet printed
+    };
+    const Case cases[] = {
+        {"two collated copies", 2, true, 0, 0, {1, 2, 3, 1, 2, 3}},
+        {"two copies, not collated", 2, false, 0, 0, {1, 1, 2, 2, 3, 3}},
+        {"pages 1 to 1, two copies", 2, true, 1, 1, {1, 1}},
+        {"pages 2 to 3", 1, true, 2, 3, {2, 3}},
+        {"page 3, three copies not collated", 3, false, 3, 3, {3, 3, 3}},
+        {"pages 2 to 9 of three", 1, true, 2, 9, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setUpPrinter = [&c](QPrinter& printer) {
+            printer.setPageSize(QPageSize(QPageSize::Letter));
+            printer.setCopyCount(c.copies);
+            printer.setCollateCopies(c.collate);
+            if (c.from) {
+                printer.setPrintRange(QPrinter::PageRange);
+                printer.setFromTo(c.from, c.to);
+            }
+        };
+        const std::vector<PrintedLine> got = printed(&pages);
+        ASSERT_EQ(pages, int(c.sheets.size()));
+        for (int sheet = 1; sheet <= pages; ++sheet) {
+            SCOPED_TRACE(sheet);
+            EXPECT_EQ(texts(got, sheet), page[c.sheets[sheet - 1]]);
+        }
+    }
     EXPECT_EQ(window()->EditField1()->Text(), report);
 }
 

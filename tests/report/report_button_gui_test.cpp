@@ -3,7 +3,7 @@
 // after Reset, with ML-PEST ticked, with other percentages chosen) against
 // a composition of its own from the controls, shown in the Output window;
 // pressed twice it replaces the first report, edits included, in the same
-// window; and it changes nothing in the main window but the report.
+// window, which comes back if it was minimised; and it changes nothing in the main window but the report.
 #include "framework/core/text.h"
 #include "report/window4.h"
 #include "tests/support/main_window.h"
@@ -179,9 +179,14 @@ TEST_F(ReportButton, SecondReportReplacesTheFirstInTheSameWindow)
     QTest::keyClicks(out->EditField1()->textEdit(), QStringLiteral("an edit"));
     ASSERT_NE(out->EditField1()->Text(), first);
 
+    // The operator had minimised it: the report brings it back.
+    out->showMinimized();
+    ASSERT_TRUE(out->isMinimized());
     start(QStringLiteral("50"), QStringLiteral("7"), QStringLiteral(".45"));
     press(QStringLiteral("1"));
     const QString second = press4();
+    EXPECT_FALSE(out->isMinimized());
+    EXPECT_TRUE(out->isVisible());
     EXPECT_NE(second, first);
     EXPECT_EQ(Window4::instance(), out) << "the open window is reused";
     EXPECT_EQ(out->EditField1()->Text(), second) << "the edit is replaced";

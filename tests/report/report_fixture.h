@@ -52,7 +52,7 @@ inline void writeBytes(const QString& path, const QByteArray& bytes)
 struct PrintedLine {
     int page;
     QString text;
-    double top, bottom;
+    double top, bottom, right;
 };
 
 // The lines of a PDF, page by page, top to bottom; empty when pdftotext is
@@ -68,7 +68,7 @@ inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nu
         QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
     struct Word {
         int page;
-        double left, top, bottom;
+        double left, top, right, bottom;
         QString text;
     };
     std::vector<Word> all;
@@ -84,7 +84,8 @@ inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nu
             .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
             .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
             .replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-        all.push_back({page, m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(4).toDouble(), word});
+        all.push_back({page, m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
+                       m.captured(4).toDouble(), word});
     }
     // pdftotext may give a column of words apart from its line: order the
     // words by page, line and place on the line.
@@ -100,8 +101,9 @@ inline std::vector<PrintedLine> readPdfLines(const QString& pdf, int* pages = nu
         if (!lines.empty() && lines.back().page == w.page && std::abs(lines.back().top - w.top) < 0.5) {
             lines.back().text += QLatin1Char(' ') + w.text;
             lines.back().bottom = std::max(lines.back().bottom, w.bottom);
+            lines.back().right = std::max(lines.back().right, w.right);
         } else {
-            lines.push_back({w.page, w.text, w.top, w.bottom});
+            lines.push_back({w.page, w.text, w.top, w.bottom, w.right});
         }
     }
     if (pages)
@@ -131,6 +133,8 @@ protected:
                 return false;
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdfPath);
+            if (setUpPrinter)
+                setUpPrinter(printer);
             return true;
         });
     }
@@ -152,6 +156,7 @@ protected:
     QTemporaryDir dir;
     QString savePath;  // what the save dialog answers; empty: Cancel
     QString pdfPath;   // where the print dialog prints; empty: Cancel
+    std::function<void(QPrinter&)> setUpPrinter;  // paper, copies, pages as chosen in the dialog
     QStringList messages, offered;
     int printDialogs = 0;
     std::function<void(const QString&)> previousMsgBox;

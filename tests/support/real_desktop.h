@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -71,6 +72,8 @@ private:
 std::vector<unsigned long> topLevelWindows(Display* d);
 // _NET_WM_NAME, else WM_NAME.
 QString windowName(Display* d, unsigned long window);
+// The root window: the whole screen.
+unsigned long rootWindow(Display* d);
 // Gives the window the keyboard focus (there is no window manager).
 void focusWindow(Display* d, unsigned long window);
 
@@ -81,9 +84,15 @@ void keyUp(Display* d, const QString& keysym);
 void tapKey(Display* d, const QString& combo);
 // A left click at a point of the window (window coordinates).
 void clickAt(Display* d, unsigned long window, int x, int y);
+// Moves the pointer to a point of the window and turns the wheel: notches
+// towards the user when positive, away when negative, none to move only.
+void wheelAt(Display* d, unsigned long window, int x, int y, int notches);
 
 // What the screen shows of the window now.
 QImage grabWindow(Display* d, unsigned long window);
+// What the screen shows of a part of the window (window coordinates); small
+// parts read fast enough to poll every few milliseconds.
+QImage grabWindow(Display* d, unsigned long window, const QRect& area);
 
 // A default preferences file in configHome/Quorvel/PREFS, so that no
 // Preferences window waits at start-up.

@@ -1,0 +1,279 @@
+// The real program on a real X server (Xvfb, the xcb platform, no
+// accessibility bus) with keys typed through the X server: keys typed during
+// the wait after a key, a held key, Ctrl+Q from every window, and the titles
+// that a window manager reads. Outcomes are read from the screen (XGetImage)
+// or from the program's exit, so the program gets no event but the keys.
+#include "tests/prefs/default_prefs.h"
+#include "tests/support/main_window_screen.h"
+#include "tests/support/real_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+using namespace quorvel::test;
+
+const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
+// The wait after a key lasts until the tick count has advanced by 31.
+constexpr int kWaitMs = 31 * 1000 / 60;
+
+// Window coordinates of the centres of controls, from their layout places.
+const QPoint kPrintSave(789 + 40, 198 + 10);
+const QPoint kPrefs(690 + 40, 226 + 10);
+const QPoint kPickSuccessKey(289 + 114, 43 + 11);
+const QPoint kAllSuccess(289 + 10, 74 + 9);
+const QPoint kAllFailure(289 + 10, 222 + 9);
+const QPoint kPrefsOk(464 + 34, 341 + 10);
+
+class RealDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        QString why;
+        ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
+    }
+
+    // What the screen showed when a test failed, kept for a look.
+    void TearDown() override
+    {
+        if (!HasFailure())
+            return;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const QString file = qEnvironmentVariable("QUORVEL_BUILD_DIR") + QStringLiteral("/real_desktop_") +
+                             QString::fromLatin1(info->name()) + QStringLiteral(".png");
+        if (grabWindow(display(), rootWindow(display())).save(file))
+            std::cerr << "The screen at the failure: " << file.toStdString() << "\n";
+    }
+
+    Display* display() const { return m_server.display(); }
+
+    // Starts the program; with a preferences file it opens on the main window,
+    // without one it shows the Preferences window first.
+    void startProgram(bool withPrefs, const QByteArray& prefs = kDefaultPrefs)
+    {
+        if (withPrefs) {
+            ASSERT_TRUE(writePrefs(m_config.path(), prefs));
+        }
+        m_program = std::make_unique<RealProgram>(m_server, m_config.path());
+        QString why;
+        ASSERT_TRUE(m_program->start(&why)) << why.toStdString();
+    }
+
+    unsigned long waitForWindow(const QString& title)
+    {
+        const unsigned long w = m_program->waitForWindow(title, kWindowTimeoutMs);
+        EXPECT_NE(w, 0UL) << "no window named \"" << title.toStdString() << "\"; standard error:\n"
+                          << m_program->standardError().toStdString();
+        return w;
+    }
+
+    // Waits until the window is off the screen.
+    void waitUntilGone(unsigned long window, const char* what)
+    {
+        const QElapsedTimer clock = started();
+        auto shown = [&] {
+            const std::vector<unsigned long> all = topLevelWindows(display());
+            return std::find(all.begin(), all.end(), window) != all.end();
+        };
+        while (shown() && clock.elapsed() < kWindowTimeoutMs)
+            QThread::msleep(5);
+        EXPECT_FALSE(shown()) << what << " is still on screen";
+    }
+
+    // Clicks a control at its layout place in the main window's content area.
+    void clickInMain(unsigned long main, QPoint at)
+    {
+        EXPECT_TRUE(clickInContent(display(), main, at, kWindowTimeoutMs)) << "the main window does not show";
+    }
+
+    // The main window after Start, with the keyboard focus; the last event
+    // before the keys is the click on Start.
+    unsigned long startRun(const QByteArray& prefs = kDefaultPrefs)
+    {
+        startProgram(true, prefs);
+        const unsigned long main = waitForWindow(kMainTitle);
+        if (main) {
+            EXPECT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
+        }
+        return main;
+    }
+
+    static QElapsedTimer started()
+    {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }
+
+    void expectExit(int timeoutMs, const char* what)
+    {
+        int code = -2;
+        ASSERT_TRUE(m_program->waitForExit(timeoutMs, &code)) << what << ": the program still runs";
+        EXPECT_EQ(code, 0) << what << "; standard error:\n" << m_program->standardError().toStdString();
+    }
+
+    QByteArray prefsFile() const
+    {
+        QFile f(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+
+    QTemporaryDir m_config;
+    PrivateXServer m_server;
+    std::unique_ptr<RealProgram> m_program;  // stops before the server
+};
+
+TEST_F(RealDesktop, KeysTypedDuringTheWaitBecomeTrialsWithNoOtherEvent)
+{
+    struct Case {
+        const char* name;
+        QByteArray prefs;
+    };
+    // By Maximum-Likelihood PEST each key also runs the threshold search,
+    // which serves events as it goes.
+    const Case cases[] = {
+        {"Adaptive PEST", kDefaultPrefs},
+        {"Maximum-Likelihood PEST", "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t20\t80\t7\t.45\t1\tENDOFFILE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const unsigned long main = startRun(c.prefs);
+        ASSERT_NE(main, 0UL);
+        HistoryOnScreen history(display(), main);
+        ASSERT_TRUE(history.valid());
+        ASSERT_EQ(history.rows(), 0);
+
+        const QElapsedTimer clock = started();
+        tapKey(display(), QStringLiteral("y"));
+        QThread::msleep(150);
+        tapKey(display(), QStringLiteral("n"));
+        QThread::msleep(150);
+        tapKey(display(), QStringLiteral("y"));
+        // Nothing more is sent: the screen is only read.
+        EXPECT_TRUE(history.waitForRows(3, 2000 - int(clock.elapsed())))
+            << history.rows() << " rows two seconds after the first key";
+        QThread::msleep(kWaitMs + 200);
+        EXPECT_EQ(history.rows(), 3) << "each key one trial";
+        m_program.reset();
+    }
+}
+
+TEST_F(RealDesktop, CtrlQTypedDuringTheWaitQuitsAsTheWaitEnds)
+{
+    const unsigned long main = startRun();
+    ASSERT_NE(main, 0UL);
+    tapKey(display(), QStringLiteral("y"));
+    QThread::msleep(150);
+    tapKey(display(), QStringLiteral("ctrl+q"));
+    // The wait ends kWaitMs after the key; Quit comes within a second of it.
+    expectExit(kWaitMs - 150 + 1000, "Ctrl+Q typed during the wait");
+}
+
+TEST_F(RealDesktop, AHeldKeyIsOnePress)
+{
+    const unsigned long main = startRun();
+    ASSERT_NE(main, 0UL);
+    HistoryOnScreen history(display(), main);
+    ASSERT_TRUE(history.valid());
+
+    keyDown(display(), QStringLiteral("y"));
+    QThread::msleep(1000);  // the keyboard repeats it meanwhile
+    keyUp(display(), QStringLiteral("y"));
+    QThread::msleep(2 * kWaitMs);
+    EXPECT_EQ(history.rows(), 1) << "a key held for a second";
+
+    // The next press is a trial of its own.
+    tapKey(display(), QStringLiteral("n"));
+    EXPECT_TRUE(history.waitForRows(2, 1000)) << history.rows() << " rows";
+}
+
+TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
+{
+    // Settings of the operator's own, which a Quit must leave as they are.
+    const QByteArray own = "PESTPREFS\t40\t5\t.3\t20\t60\t70\t49\t48\t0\t0\t10\t90\t5\t.2\t0\tENDOFFILE";
+    struct Case {
+        const char* name;
+        bool firstStart;  // else the Preferences come from the Prefs button
+        bool captureKey;  // open the key-capture window over the Preferences
+    };
+    const Case cases[] = {{"Preferences at first start", true, false},
+                          {"key capture over the Preferences at first start", true, true},
+                          {"Preferences from the Prefs button", false, false},
+                          {"key capture over the Preferences from the Prefs button", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
+        startProgram(!c.firstStart, own);
+        if (!c.firstStart) {
+            const unsigned long main = waitForWindow(kMainTitle);
+            ASSERT_NE(main, 0UL);
+            clickInMain(main, kPrefs);
+        }
+        unsigned long target = waitForWindow(QStringLiteral("Preferences"));
+        ASSERT_NE(target, 0UL);
+        if (c.captureKey) {
+            clickAt(display(), target, kPickSuccessKey.x(), kPickSuccessKey.y());
+            target = waitForWindow(QStringLiteral("Select a key"));
+            ASSERT_NE(target, 0UL);
+        }
+        focusWindow(display(), target);
+        tapKey(display(), QStringLiteral("ctrl+q"));
+        expectExit(3000, "Ctrl+Q in a modal window");
+        // The file is whole: the operator's own, or the default file that the
+        // Preferences window wrote as it opened at first start.
+        EXPECT_EQ(prefsFile(), c.firstStart ? kDefaultPrefs : own);
+        m_program.reset();
+    }
+}
+
+TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
+{
+    startProgram(false);
+    const unsigned long main = waitForWindow(kMainTitle);
+    ASSERT_NE(main, 0UL);
+    const unsigned long prefs = waitForWindow(QStringLiteral("Preferences"));
+    ASSERT_NE(prefs, 0UL);
+
+    clickAt(display(), prefs, kPickSuccessKey.x(), kPickSuccessKey.y());
+    const unsigned long capture = waitForWindow(QStringLiteral("Select a key"));
+    ASSERT_NE(capture, 0UL);
+    focusWindow(display(), capture);
+    tapKey(display(), QStringLiteral("a"));
+    waitUntilGone(capture, "the key-capture window");
+
+    // A message box keeps a title of its own.
+    clickAt(display(), prefs, kAllSuccess.x(), kAllSuccess.y());
+    clickAt(display(), prefs, kAllFailure.x(), kAllFailure.y());
+    const unsigned long message = waitForWindow(QStringLiteral("Quorvel"));
+    ASSERT_NE(message, 0UL);
+    focusWindow(display(), message);
+    tapKey(display(), QStringLiteral("Return"));
+    waitUntilGone(message, "the message box");
+
+    clickAt(display(), prefs, kPrefsOk.x(), kPrefsOk.y());
+    waitUntilGone(prefs, "the Preferences window");
+    clickInMain(main, kPrintSave);
+    const unsigned long output = waitForWindow(QStringLiteral("Output"));
+    ASSERT_NE(output, 0UL);
+    for (unsigned long w : topLevelWindows(display()))
+        EXPECT_FALSE(windowName(display(), w).contains(QStringLiteral("—"))) << windowName(display(), w).toStdString();
+
+    // Ctrl+Q from the Output window too.
+    focusWindow(display(), output);
+    tapKey(display(), QStringLiteral("ctrl+q"));
+    expectExit(3000, "Ctrl+Q in the Output window");
+}
+
+} // namespace
