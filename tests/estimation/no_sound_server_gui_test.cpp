@@ -38,17 +38,6 @@ struct Copy {
     unsigned long window = 0;
 };
 
-unsigned long mainWindow(Copy& c)
-{
-    if (!c.program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 1) &&
-        !c.program->waitForWindow(QStringLiteral("Adaptive PEST Procedure  \u2014 Quorvel"), 30000))
-        return 0;
-    for (unsigned long w : topLevelWindows(c.x.display()))
-        if (windowName(c.x.display(), w).startsWith(QStringLiteral("Adaptive PEST Procedure ")))
-            return w;
-    return 0;
-}
-
 class NoSoundServer : public PrivateConfigTest {
 protected:
     void click(int x, int y)
@@ -108,7 +97,7 @@ TEST_F(NoSoundServer, AWholeRunByBothMethodsLooksTheSameAsWithSound)
 
     for (Copy* c : {&withSound, &silent}) {
         ASSERT_TRUE(c->program->start(&why)) << why.toStdString();
-        c->window = mainWindow(*c);
+        c->window = c->program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 30000);
         ASSERT_NE(c->window, 0UL) << c->program->standardError().toStdString();
         focusWindow(c->x.display(), c->window);
     }

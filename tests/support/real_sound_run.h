@@ -52,19 +52,6 @@ inline QStringList canonical(const QStringList& names)
     return cues + digits;
 }
 
-// The main window. Its title is matched at its start: this build's windows
-// may carry the application's name after their own title.
-inline unsigned long mainWindow(PrivateXServer& x, RealProgram& program)
-{
-    if (!program.waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 1) &&
-        !program.waitForWindow(QStringLiteral("Adaptive PEST Procedure  \u2014 Quorvel"), 30000))
-        return 0;
-    for (unsigned long w : topLevelWindows(x.display()))
-        if (windowName(x.display(), w).startsWith(QStringLiteral("Adaptive PEST Procedure ")))
-            return w;
-    return 0;
-}
-
 class RealSound : public MainWindowTest, public ::testing::WithParamInterface<Volumes> {
 protected:
     QStringList prefsFields() const override
@@ -133,7 +120,7 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
     RealProgram program(x, configHome());
     pulse.addClientEnvironment(program.environment());
     ASSERT_TRUE(program.start(&why)) << why.toStdString();
-    const unsigned long window = mainWindow(x, program);
+    const unsigned long window = program.waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 30000);
     ASSERT_NE(window, 0UL) << program.standardError().toStdString();
     Display* d = x.display();
     focusWindow(d, window);
