@@ -197,8 +197,8 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
                 "%d dropouts, longest %.1f ms\n",
                 GetParam().name, int(keys.size()), digits, signals, median, latencyMs.back(), gaps, longestGapMs);
     // A busy machine may starve the sound server's client now and then for a
-    // moment; a syllable lost is a fault.
-    EXPECT_LT(longestGapMs, 80.0);
+    // moment (heard as a crackle); a syllable lost is a fault.
+    EXPECT_LT(longestGapMs, 150.0);
     // The first sound of each key comes at once, the very first one too.
     EXPECT_LT(latencyMs.back(), 300.0);
 }

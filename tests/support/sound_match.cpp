@@ -30,28 +30,56 @@ std::vector<float> decimate(const std::vector<float>& x)
     return y;
 }
 
-// Normalised cross-correlation of `ref` with `x` starting at `at`; the part of
-// the reference past the end of `x` counts as silence.
-double ncc(const std::vector<float>& x, long long at, const std::vector<float>& ref, double refEnergy)
+// Normalised cross-correlation of `ref` with `x` starting at `at`, over the
+// samples of `x` that are not missing; the part of the reference past the
+// end of `x` counts as silence.
+double ncc(const std::vector<float>& x, const std::vector<char>& missing, long long at, const std::vector<float>& ref)
 {
-    if (at < 0 || refEnergy <= 0.0)
+    if (at < 0)
         return 0.0;
-    double dot = 0.0, energy = 0.0;
+    double dot = 0.0, energy = 0.0, refEnergy = 0.0;
     const long long n = std::min<long long>(ref.size(), (long long)x.size() - at);
     for (long long i = 0; i < n; ++i) {
-        const double v = x[std::size_t(at + i)];
-        dot += v * ref[std::size_t(i)];
+        if (missing[std::size_t(at + i)])
+            continue;
+        const double v = x[std::size_t(at + i)], r = ref[std::size_t(i)];
+        dot += v * r;
         energy += v * v;
+        refEnergy += r * r;
     }
-    return energy > 0.0 ? dot / std::sqrt(energy * refEnergy) : 0.0;
+    for (long long i = std::max(0LL, n); i < (long long)ref.size(); ++i)
+        refEnergy += double(ref[std::size_t(i)]) * ref[std::size_t(i)];
+    return energy > 0.0 && refEnergy > 0.0 ? dot / std::sqrt(energy * refEnergy) : 0.0;
 }
 
-double energyOf(const std::vector<float>& x)
+// Stretches of exact digital silence at least `minRun` long: where the sound
+// server had nothing to play.
+std::vector<char> silentRuns(const std::vector<float>& x, long long minRun)
 {
-    double e = 0.0;
-    for (float v : x)
-        e += double(v) * v;
-    return e;
+    std::vector<char> out(x.size(), 0);
+    const long long n = (long long)x.size();
+    for (long long i = 0; i < n;) {
+        if (x[std::size_t(i)] != 0.0f) {
+            ++i;
+            continue;
+        }
+        long long end = i;
+        while (end < n && x[std::size_t(end)] == 0.0f)
+            ++end;
+        if (end - i >= minRun)
+            std::fill(out.begin() + i, out.begin() + end, char(1));
+        i = end;
+    }
+    return out;
+}
+
+std::vector<char> decimateMask(const std::vector<char>& m)
+{
+    std::vector<char> y(m.size() / kDecimation, 0);
+    for (std::size_t j = 0; j < y.size(); ++j)
+        for (int k = 0; k < kDecimation; ++k)
+            y[j] = char(y[j] | m[j * kDecimation + std::size_t(k)]);
+    return y;
 }
 
 long long firstAbove(const std::vector<float>& x, long long from, const std::vector<float>& floor)
@@ -73,7 +101,6 @@ long long firstAbove(const std::vector<float>& x, long long from, float level)
 struct Prepared {
     const ReferenceSound* ref;
     std::vector<float> coarse;
-    double energy, coarseEnergy;
     // Where the reference is first heard when played at full gain and at
     // the least gain: bounds on its start before an onset.
     long long firstLoud, firstQuiet;
@@ -119,9 +146,8 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
     for (const ReferenceSound& r : m_refs) {
         if (r.samples.empty())
             continue;
-        Prepared p{&r, decimate(r.samples), energyOf(r.samples), 0.0, firstAbove(r.samples, 0, m_level),
+        Prepared p{&r, decimate(r.samples), firstAbove(r.samples, 0, m_level),
                    firstAbove(r.samples, 0, m_level / kMinGain)};
-        p.coarseEnergy = energyOf(p.coarse);
         if (p.firstLoud < 0)
             continue;
         if (p.firstQuiet < 0)
@@ -131,33 +157,20 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
 
     std::vector<float> work = recording;
     std::vector<float> coarse = decimate(work);
+    // A millisecond of exact silence is where the sound server had nothing
+    // to play; inside a sound it is a dropout, and takes no part in matching.
+    const std::vector<char> missing = silentRuns(recording, m_rate / 1000);
+    const std::vector<char> coarseMissing = decimateMask(missing);
     // What counts as heard: the level, raised where a sound was taken out so
     // that what is left of it does not count as a sound of its own.
     std::vector<float> floor(work.size(), m_level);
-    std::vector<HeardSound> heard;
+    std::vector<HeardSound> heard, gaps;
     const long long slack = m_rate / 500;  // 2 ms
     long long pos = 0;
     while (true) {
         const long long onset = firstAbove(work, pos, floor);
         if (onset < 0)
             break;
-        // Silence where a sound found already should still sound: a gap.
-        if (floor[std::size_t(onset)] > m_level) {
-            // Its silence begins at the onset or within 5 ms after it.
-            bool gap = false;
-            for (long long from = onset; from < onset + m_rate / 200 && !gap; ++from) {
-                long long end = from;
-                while (end < (long long)recording.size() && std::fabs(recording[std::size_t(end)]) <= m_level)
-                    ++end;
-                if (end - from >= m_rate / 500) {
-                    heard.push_back({QStringLiteral("gap"), from, end, 0.0});
-                    pos = end;
-                    gap = true;
-                }
-            }
-            if (gap)
-                continue;
-        }
         HeardSound best{QStringLiteral("?"), onset, onset, 0.0};
         const Prepared* bestRef = nullptr;
         for (const Prepared& p : refs) {
@@ -167,19 +180,24 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
                 continue;
             std::vector<double> scores;
             for (long long j = from; j <= to; ++j)
-                scores.push_back(ncc(coarse, j, p.coarse, p.coarseEnergy));
+                scores.push_back(ncc(coarse, coarseMissing, j, p.coarse));
             // A tone's correlation peaks once a period with nearly equal
-            // heights, and the coarse signal can rank them wrongly: every
-            // peak close to the best is refined at the full rate.
-            const double top = *std::max_element(scores.begin(), scores.end());
+            // heights, and the coarse signal can rank them wrongly: the
+            // highest few peaks are refined at the full rate.
+            std::vector<std::size_t> peaks;
+            for (std::size_t c = 0; c < scores.size(); ++c)
+                if ((c == 0 || scores[c] >= scores[c - 1]) && (c + 1 == scores.size() || scores[c] >= scores[c + 1]))
+                    peaks.push_back(c);
+            std::sort(peaks.begin(), peaks.end(), [&](std::size_t a, std::size_t b) { return scores[a] > scores[b]; });
+            peaks.resize(std::min<std::size_t>(peaks.size(), 8));
             long long fineAt = -1;
             double fine = -1.0;
-            for (std::size_t c = 0; c < scores.size(); ++c) {
-                if (scores[c] < top - 0.02)
+            for (const std::size_t c : peaks) {
+                if (scores[c] < scores[peaks.front()] - 0.02)
                     continue;
                 const long long at = (from + (long long)c) * kDecimation;
                 for (long long k = at - kDecimation; k <= at + kDecimation; ++k) {
-                    const double s = ncc(work, k, p.ref->samples, p.energy);
+                    const double s = ncc(work, missing, k, p.ref->samples);
                     if (s > fine) {
                         fine = s;
                         fineAt = k;
@@ -191,7 +209,9 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
                 bestRef = &p;
             }
         }
-        if (!bestRef || best.score < minScore) {
+        const std::vector<float>* r = bestRef ? &bestRef->ref->samples : nullptr;
+        const long long n = r ? std::min<long long>(r->size(), (long long)work.size() - best.start) : 0;
+        if (!bestRef || best.score < minScore || best.start < 0 || n <= 0) {
             // Unknown: reported once, and passed over up to 20 ms of silence.
             heard.push_back({QStringLiteral("?"), onset, onset, best.score});
             pos = onset + 1;
@@ -200,28 +220,53 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
             continue;
         }
         heard.push_back(best);
+
         // Take the sound out at the gain it was played with; whatever was
         // heard together with it stays and is found from the same onset.
-        const std::vector<float>& r = bestRef->ref->samples;
-        double dot = 0.0;
-        const long long n = std::min<long long>(r.size(), (long long)work.size() - best.start);
-        if (best.start < 0 || n <= 0) {
-            pos = onset + 1;
-            continue;
+        double dot = 0.0, refEnergy = 0.0;
+        for (long long i = 0; i < n; ++i) {
+            if (missing[std::size_t(best.start + i)])
+                continue;
+            dot += double(work[std::size_t(best.start + i)]) * (*r)[std::size_t(i)];
+            refEnergy += double((*r)[std::size_t(i)]) * (*r)[std::size_t(i)];
         }
+        const double gain = refEnergy > 0.0 ? dot / refEnergy : 0.0;
         for (long long i = 0; i < n; ++i)
-            dot += double(work[std::size_t(best.start + i)]) * r[std::size_t(i)];
-        const double gain = dot / bestRef->energy;
-        for (long long i = 0; i < n; ++i)
-            work[std::size_t(best.start + i)] -= float(gain * r[std::size_t(i)]);
+            if (!missing[std::size_t(best.start + i)])
+                work[std::size_t(best.start + i)] -= float(gain * (*r)[std::size_t(i)]);
+        for (long long j = best.start / kDecimation; j <= (best.start + n) / kDecimation && j < (long long)coarse.size();
+             ++j) {
+            float sum = 0.0f;
+            for (int k = 0; k < kDecimation; ++k)
+                sum += work[std::size_t(j * kDecimation + k)];
+            coarse[std::size_t(j)] = sum / kDecimation;
+        }
+
+        // The dropouts inside it: silence where it should have sounded.
+        for (long long i = 0; i < n;) {
+            if (!missing[std::size_t(best.start + i)]) {
+                ++i;
+                continue;
+            }
+            long long end = i;
+            bool audible = false;
+            while (end < n && missing[std::size_t(best.start + end)]) {
+                audible = audible || std::fabs(float(gain) * (*r)[std::size_t(end)]) > m_level;
+                ++end;
+            }
+            if (audible)
+                gaps.push_back({QStringLiteral("gap"), best.start + i, best.start + end, 0.0});
+            i = end;
+        }
+
         // Within 5 ms of each sample, what is left of the sound is a small
         // part of its own level there; what stands out above that is heard.
         const long long reach = m_rate / 200;
         const long long blocks = (n + reach - 1) / reach;
-        std::vector<float> blockPeak(std::size_t(std::max(0LL, blocks)), 0.0f);
+        std::vector<float> blockPeak(std::size_t(blocks), 0.0f);
         for (long long i = 0; i < n; ++i)
             blockPeak[std::size_t(i / reach)] =
-                std::max(blockPeak[std::size_t(i / reach)], std::fabs(float(gain) * r[std::size_t(i)]));
+                std::max(blockPeak[std::size_t(i / reach)], std::fabs(float(gain) * (*r)[std::size_t(i)]));
         for (long long i = 0; i < n; ++i) {
             const long long b = i / reach;
             float around = blockPeak[std::size_t(b)];
@@ -233,6 +278,15 @@ std::vector<HeardSound> SoundMatcher::find(const std::vector<float>& recording, 
             f = std::max(f, kLeftOver * around);
         }
         pos = onset;
+    }
+
+    // A dropout across two sounds heard together is one dropout.
+    std::sort(gaps.begin(), gaps.end(), [](const HeardSound& a, const HeardSound& b) { return a.onset < b.onset; });
+    long long lastEnd = -1;
+    for (const HeardSound& g : gaps) {
+        if (g.onset >= lastEnd)
+            heard.push_back(g);
+        lastEnd = std::max(lastEnd, g.start);
     }
     std::stable_sort(heard.begin(), heard.end(),
                      [](const HeardSound& a, const HeardSound& b) { return a.onset < b.onset; });

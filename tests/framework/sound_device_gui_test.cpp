@@ -1,0 +1,123 @@
+// The device backend on a real output device, a private PulseAudio: a sound
+// plays for its length from Play, sounds overlap, a second Play starts a
+// sound over, and a sound server that goes away in the middle of a sound
+// never holds a caller that waits for it: the sounds go on silently for their
+// length, and standard error says so once.
+
+#include "framework/sound.h"
+#include "tests/support/private_pulse.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+using quorvel::test::PrivatePulseAudio;
+using quorvel::test::SinkRecorder;
+
+QString resource(const char* name)
+{
+    return qEnvironmentVariable("QUORVEL_SOURCE_DIR", QStringLiteral(".")) + QStringLiteral("/Resources/") +
+           QString::fromLatin1(name);
+}
+
+double durationMs(const char* name)
+{
+    const auto d = fw::decodeSoundFile(resource(name));
+    return d ? d->durationMs() : -1.0;
+}
+
+// Milliseconds from now until the sound stops playing, or -1 past `limitMs`.
+double msUntilSilent(fw::Sound& sound, int limitMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < limitMs) {
+        if (!sound.IsPlaying())
+            return double(t.nsecsElapsed()) / 1e6;
+        QThread::msleep(2);
+    }
+    return -1.0;
+}
+
+TEST(SoundDevice, PlaysOverlapsRestartsAndSurvivesTheServerGoingAway)
+{
+    QString why;
+    PrivatePulseAudio pulse;
+    ASSERT_TRUE(pulse.start(&why)) << why.toStdString();
+    // A listener on the sink keeps it working in short blocks, as a sound
+    // card's does; alone, the null sink takes in sound two seconds at a time.
+    SinkRecorder recorder(pulse);
+    ASSERT_TRUE(recorder.start(&why)) << why.toStdString();
+    // Before the first sound: the output device opens with it.
+    QProcessEnvironment env;
+    pulse.addClientEnvironment(env);
+    for (const QString& name : env.keys())
+        qputenv(name.toLocal8Bit().constData(), env.value(name).toLocal8Bit());
+
+    testing::internal::CaptureStderr();
+    const std::shared_ptr<fw::Sound> digit = fw::openDeviceSound(resource("s0"));
+    const std::shared_ptr<fw::Sound> signal = fw::openDeviceSound(resource("ding2"));
+    ASSERT_NE(digit, nullptr);
+    ASSERT_NE(signal, nullptr);
+    ASSERT_TRUE(fw::soundDeviceAvailable());
+    const double digitMs = durationMs("s0"), signalMs = durationMs("ding2");
+
+    // From Play to the end of its samples; the first play too.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(digit->IsPlaying());
+        digit->Play();
+        EXPECT_TRUE(digit->IsPlaying());
+        const double ms = msUntilSilent(*digit, 3000);
+        EXPECT_GT(ms, digitMs - 30.0);
+        EXPECT_LT(ms, digitMs + 200.0);
+    }
+
+    // Two sounds at once both play; one ending leaves the other playing.
+    digit->Play();
+    signal->Play();
+    EXPECT_TRUE(digit->IsPlaying());
+    EXPECT_TRUE(signal->IsPlaying());
+    EXPECT_GT(msUntilSilent(*signal, 3000), signalMs - 30.0);
+    EXPECT_TRUE(digit->IsPlaying()) << "the longer digit still plays";
+    EXPECT_GT(msUntilSilent(*digit, 3000), 0.0);
+
+    // A second Play starts the sound over; a volume of 0 plays it unheard.
+    digit->setVolume(0);
+    digit->Play();
+    QThread::msleep(200);
+    digit->Play();
+    const double again = msUntilSilent(*digit, 3000);
+    EXPECT_GT(again, digitMs - 30.0) << "played from its start again";
+    EXPECT_EQ(digit->Volume(), 0);
+    digit->setVolume(100);
+
+    // The server goes away while the digit plays: the caller waiting for its
+    // end is let go, and later sounds keep their pace in silence.
+    digit->Play();
+    QThread::msleep(50);
+    pulse.kill();
+    const double lost = msUntilSilent(*digit, 5000);
+    EXPECT_GE(lost, 0.0) << "the digit never ended";
+    EXPECT_LT(lost, digitMs + 2500.0);
+    QThread::msleep(200);
+    EXPECT_FALSE(fw::soundDeviceAvailable());
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        signal->Play();
+        EXPECT_TRUE(signal->IsPlaying());
+        const double ms = msUntilSilent(*signal, 3000);
+        EXPECT_GT(ms, signalMs - 30.0);
+        EXPECT_LT(ms, signalMs + 100.0);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Quorvel: the sound device was lost; the cue sounds and the spoken digits are silent.\n");
+}
+
+} // namespace
