@@ -159,11 +159,17 @@ std::vector<float> SinkRecorder::stop()
         m_recorder.kill();
         m_recorder.waitForFinished(3000);
     }
+    return samplesFrom(0);
+}
+
+std::vector<float> SinkRecorder::samplesFrom(qint64 from) const
+{
     QFile f(m_dir.filePath(QStringLiteral("recording.raw")));
     std::vector<float> out;
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(2 * from))
         return out;
-    const QByteArray raw = f.readAll();
+    QByteArray raw = f.readAll();
+    raw.chop(raw.size() % 2);
     out.resize(std::size_t(raw.size() / 2));
     for (std::size_t i = 0; i < out.size(); ++i) {
         std::int16_t s;

@@ -56,6 +56,8 @@ public:
     // Samples recorded so far: the recording's clock, read before a key is
     // sent, marks when it was sent.
     qint64 position() const;
+    // The samples recorded from `from` on, so far, in -1..1.
+    std::vector<float> samplesFrom(qint64 from) const;
     // Stops recording and gives the samples in -1..1.
     std::vector<float> stop();
 

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QThread>
 
 #include <algorithm>
@@ -158,36 +160,64 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
     const std::vector<HeardSound> heard = SoundMatcher(refs, PrivatePulseAudio::kRate).find(recording);
 
     // Each sound belongs to the last key sent before it was heard.
+    const auto keyOf = [&](long long sample) -> long long {
+        return (long long)(std::upper_bound(keyAt.begin(), keyAt.end(), sample) - keyAt.begin()) - 1;
+    };
     std::vector<QStringList> got(keys.size());
+    std::vector<int> gapsAt(keys.size(), 0);
     std::vector<double> latencyMs;
     int gaps = 0;
     double longestGapMs = 0.0;
     for (const HeardSound& h : heard) {
-        if (h.name == QStringLiteral("gap")) {
-            // The sound was heard, with a moment of silence in it.
-            ++gaps;
-            longestGapMs = std::max(longestGapMs, 1000.0 * double(h.start - h.onset) / PrivatePulseAudio::kRate);
-            continue;
-        }
-        const auto after = std::upper_bound(keyAt.begin(), keyAt.end(), h.onset);
-        if (after == keyAt.begin()) {
+        const long long k = keyOf(h.onset);
+        if (k < 0) {
             ADD_FAILURE() << h.name.toStdString() << " heard before the first key";
             continue;
         }
-        const std::size_t k = std::size_t(after - keyAt.begin()) - 1;
-        if (got[k].isEmpty())
-            latencyMs.push_back(1000.0 * double(h.onset - keyAt[k]) / PrivatePulseAudio::kRate);
-        got[k] << QStringLiteral("%1 (%2 at %3 ms)")
-                      .arg(h.name)
-                      .arg(h.score, 0, 'f', 2)
-                      .arg(1000.0 * double(h.onset - keyAt[k]) / PrivatePulseAudio::kRate, 0, 'f', 1);
+        if (h.name == QStringLiteral("gap")) {
+            // The sound was heard, with a moment of silence in it.
+            ++gaps;
+            ++gapsAt[std::size_t(k)];
+            longestGapMs = std::max(longestGapMs, 1000.0 * double(h.start - h.onset) / PrivatePulseAudio::kRate);
+            continue;
+        }
+        if (got[std::size_t(k)].isEmpty())
+            latencyMs.push_back(1000.0 * double(h.onset - keyAt[std::size_t(k)]) / PrivatePulseAudio::kRate);
+        got[std::size_t(k)] << QStringLiteral("%1 (%2 at %3 ms)")
+                                   .arg(h.name)
+                                   .arg(h.score, 0, 'f', 2)
+                                   .arg(1000.0 * double(h.onset - keyAt[std::size_t(k)]) / PrivatePulseAudio::kRate,
+                                        0, 'f', 1);
     }
+    // A machine too busy to feed the sound server in time leaves a dropout,
+    // and the sound server may then play the rest a little later: such a
+    // sound no longer matches its file as a whole. A key whose sounds were
+    // hit so is excused when its first sound is one it should make; a key
+    // with no sound, or with another sound first, never is.
+    QStringList excused;
     for (std::size_t k = 0; k < expected.size(); ++k) {
         SCOPED_TRACE(QStringLiteral("key %1 (%2)").arg(k + 1).arg(keys[int(k)]).toStdString());
         QStringList names;
         for (const QString& g : got[k])
             names << g.section(QLatin1Char(' '), 0, 0);
-        EXPECT_EQ(canonical(names).join(QLatin1Char(' ')).toStdString(), expected[k].join(QLatin1Char(' ')).toStdString()) << "heard: " << got[k].join(QStringLiteral(", ")).toStdString();
+        const std::string heardText = got[k].join(QStringLiteral(", ")).toStdString();
+        if (canonical(names) == expected[k])
+            continue;
+        if (gapsAt[k] > 0 && !names.isEmpty() && expected[k].contains(names.front())) {
+            excused << QStringLiteral("key %1: %2").arg(k + 1).arg(got[k].join(QStringLiteral(", ")));
+            continue;
+        }
+        ADD_FAILURE() << "expected " << expected[k].join(QLatin1Char(' ')).toStdString() << ", heard " << heardText;
+    }
+    for (const QString& e : excused)
+        std::printf("damaged by a dropout, %s\n", qPrintable(e));
+    EXPECT_LE(excused.size(), 3) << "too many keys damaged by dropouts";
+    if (HasFailure()) {
+        QFile dump(QDir::temp().filePath(QStringLiteral("quorvel-recording-%1.f32").arg(QString::fromLatin1(GetParam().name))));
+        if (dump.open(QIODevice::WriteOnly))
+            dump.write(reinterpret_cast<const char*>(recording.data()), qint64(recording.size() * sizeof(float)));
+        std::printf("recording (32-bit float, mono, %d Hz) kept in %s\n", PrivatePulseAudio::kRate,
+                    qPrintable(dump.fileName()));
     }
 
     std::sort(latencyMs.begin(), latencyMs.end());
