@@ -6,11 +6,11 @@
 // wait has ended). One repetition is one key; medians and the worst count.
 
 #include "tests/support/main_window_screen.h"
+#include "bench/real_program_bench.h"
 #include "tests/support/real_desktop.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -150,11 +150,5 @@ BENCHMARK(BM_KeyTypedDuringTheWaitToRow)->Apply(twentyKeys);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QUORVEL_BUILD_DIR"))
-        qputenv("QUORVEL_BUILD_DIR", QUORVEL_DEFAULT_BUILD_DIR);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runRealProgramBenchmarks(argc, argv);
 }

@@ -8,11 +8,11 @@
 // worst as counters.
 
 #include "tests/support/private_pulse.h"
+#include "bench/real_program_bench.h"
 #include "tests/support/real_desktop.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -111,11 +111,5 @@ BENCHMARK(BM_KeyToFirstDigitHeard)->Iterations(30)->UseManualTime()->Unit(benchm
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QUORVEL_BUILD_DIR"))
-        qputenv("QUORVEL_BUILD_DIR", QUORVEL_DEFAULT_BUILD_DIR);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runRealProgramBenchmarks(argc, argv);
 }
