@@ -61,17 +61,12 @@ protected:
         w->Timer1()->setMode(2);
         const double from = clock.microseconds();
         for (int pass = 0; pass < 100000 && anyOn(); ++pass) {
-            if (w->Timer1()->Mode())
-                w->Timer1_Action(w->Timer1());
-            if (w->Timer2()->Mode())
-                w->Timer2_Action(w->Timer2());
-            if (w->Timer3()->Mode())
-                w->Timer3_Action(w->Timer3());
+            fireAnnouncementTimers(w);
             clock.advance(5000.0);
         }
         return (clock.microseconds() - from) / 1000.0;
     }
-    bool anyOn() const { return w->Timer1()->Mode() || w->Timer2()->Mode() || w->Timer3()->Mode(); }
+    bool anyOn() const { return anyAnnouncementTimerOn(w); }
     double digitMs(int d) const
     {
         const auto decoded = fw::decodeSoundFile(m_resources.filePath(QStringLiteral("s%1").arg(d)));

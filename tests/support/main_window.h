@@ -61,6 +61,22 @@ inline void writePrefsFile(const QString& configHome, const QStringList& fields)
     f.write(all.join(QChar(9)).toUtf8());
 }
 
+// Fires each announcement timer that is on, in turn, as the event loop would.
+inline void fireAnnouncementTimers(Window1Probe* w)
+{
+    if (w->Timer1()->Mode())
+        w->Timer1_Action(w->Timer1());
+    if (w->Timer2()->Mode())
+        w->Timer2_Action(w->Timer2());
+    if (w->Timer3()->Mode())
+        w->Timer3_Action(w->Timer3());
+}
+
+inline bool anyAnnouncementTimerOn(Window1Probe* w)
+{
+    return w->Timer1()->Mode() || w->Timer2()->Mode() || w->Timer3()->Mode();
+}
+
 class MainWindowTest : public PrivateConfigTest {
 protected:
     // Fields 2..16 of the preferences file the window opens with: the
@@ -112,18 +128,8 @@ protected:
             press(QString(c));
     }
 
-    // Fires each announcement timer that is on, in turn, as the event loop
-    // would.
-    void fireTimers()
-    {
-        if (w->Timer1()->Mode())
-            w->Timer1_Action(w->Timer1());
-        if (w->Timer2()->Mode())
-            w->Timer2_Action(w->Timer2());
-        if (w->Timer3()->Mode())
-            w->Timer3_Action(w->Timer3());
-    }
-    bool anyTimerOn() const { return w->Timer1()->Mode() || w->Timer2()->Mode() || w->Timer3()->Mode(); }
+    void fireTimers() { fireAnnouncementTimers(w); }
+    bool anyTimerOn() const { return anyAnnouncementTimerOn(w); }
 
     // Sets the three parameter fields and the method, then presses Start.
     void start(const QString& first, const QString& step, const QString& diff, bool ml = false)
