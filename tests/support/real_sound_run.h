@@ -190,10 +190,12 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
                                         0, 'f', 1);
     }
     // A machine too busy to feed the sound server in time leaves a dropout,
-    // and the sound server may then play the rest a little later: such a
-    // sound no longer matches its file as a whole. A key whose sounds were
-    // hit so is excused when its first sound is one it should make; a key
-    // with no sound, or with another sound first, never is.
+    // and the sound server may then play the rest a little later, or skip
+    // and replay part of it (seen with no silence at all): such a sound no
+    // longer matches its file as a whole, and what is left over is heard as
+    // "?". A key whose sounds were hit so is excused when its first sound is
+    // one it should make; a key with no sound, with another sound first, or
+    // with a clean sound missing, never is.
     QStringList excused;
     for (std::size_t k = 0; k < expected.size(); ++k) {
         SCOPED_TRACE(QStringLiteral("key %1 (%2)").arg(k + 1).arg(keys[int(k)]).toStdString());
@@ -203,7 +205,8 @@ TEST_P(RealSound, EverySoundOfARunIsHeardInOrder)
         const std::string heardText = got[k].join(QStringLiteral(", ")).toStdString();
         if (canonical(names) == expected[k])
             continue;
-        if (gapsAt[k] > 0 && !names.isEmpty() && expected[k].contains(names.front())) {
+        const bool damaged = gapsAt[k] > 0 || names.contains(QStringLiteral("?"));
+        if (damaged && !names.isEmpty() && expected[k].contains(names.front())) {
             excused << QStringLiteral("key %1: %2").arg(k + 1).arg(got[k].join(QStringLiteral(", ")));
             continue;
         }
