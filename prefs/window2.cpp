@@ -214,14 +214,9 @@ prefs::PestPrefs Window2::record() const
     return r;
 }
 
-bool Window2::writeprefs()
+bool Window2::saveprefs()
 {
     return prefs::writePrefsFile(record());
-}
-
-void Window2::saveprefs()
-{
-    writeprefs();
 }
 
 void Window2::loadprefsfromfile()
@@ -231,7 +226,7 @@ void Window2::loadprefsfromfile()
         // Write the dialog's values and read them back, once: when the file
         // cannot be written the operator has been told and the dialog keeps
         // what it shows.
-        if (!writeprefs())
+        if (!saveprefs())
             return;
         file = prefs::readPrefsFile();
     }
@@ -325,7 +320,7 @@ void Window2::PushButton4_Action(fw::PushButton*)
     // Saved first: when the file cannot be written the operator has been
     // told, and the dialog stays open with everything typed ("OK" again or
     // "Cancel"); the main window keeps what the file holds.
-    if (!writeprefs())
+    if (!saveprefs())
         return;
     // An unticked box leaves the main window's flag as it is; the main
     // window's read of the file after this dialog sets both flags.

@@ -80,7 +80,8 @@ public:
 
     // The file "PREFS": read into the dialog, written from it.
     void loadprefsfromfile();
-    void saveprefs();
+    // False when the file could not be written (the operator has been told).
+    bool saveprefs();
 
     // Public properties, in declaration order.
     std::int32_t selectedkey = 0;
@@ -94,9 +95,8 @@ protected:
     void _CreateControls1();
 
 private:
-    // The record that the dialog's values make; saving it reports failure.
+    // The record that the dialog's values make.
     prefs::PestPrefs record() const;
-    bool writeprefs();
     // Both boxes' handler: this box, the other box and this box's label.
     void allKeysChanged(fw::CheckBox* box, fw::CheckBox* other, fw::StaticText* label);
     // Both key buttons' capture; the new code is in selectedkey.
