@@ -13,6 +13,12 @@ typedef struct _XDisplay Display;
 
 namespace quorvel::test {
 
+// Layout places (content-area pixels, as the layout gives them) of the main
+// window's controls that the tests click.
+inline constexpr QPoint kStartButton{626, 208};  // "Start", 80 x 20 at (586, 198)
+inline constexpr QPoint kMethodBox{595, 238};    // "Use ML-PEST", 100 x 20 at (586, 228)
+inline constexpr QPoint kHistoryField{100, 505}; // the history, 411 x 222 at (9, 445)
+
 // Where the main window's content area begins under its menu bar (window
 // coordinates), found by its grey; -1 when the window shows no such grey.
 int contentTop(Display* d, unsigned long window);
