@@ -48,7 +48,7 @@ struct Session {
             std::fprintf(stderr, "%s\n", qPrintable(why));
             return false;
         }
-        main = program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), kTimeoutMs);
+        main = program->waitForWindow(QString::fromLatin1(kMainWindowTitle), kTimeoutMs);
         if (!main || !pressStart(server.display(), main, kTimeoutMs))
             return false;
         history = std::make_unique<HistoryOnScreen>(server.display(), main);

@@ -23,7 +23,7 @@ namespace {
 
 using namespace quorvel::test;
 
-const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
 constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
 #ifdef QUORVEL_SANITIZED
 constexpr int kTeardownMs = 20'000;
@@ -33,9 +33,8 @@ constexpr int kTeardownMs = 0;
 // The wait after a key lasts until the tick count has advanced by 31.
 constexpr int kWaitMs = 31 * 1000 / 60;
 
-// Window coordinates of the centres of controls, from their layout places.
-const QPoint kPrintSave(789 + 40, 198 + 10);
-const QPoint kPrefs(690 + 40, 226 + 10);
+// Window coordinates of the centres of controls in the Preferences window,
+// from their layout places.
 const QPoint kPickSuccessKey(289 + 114, 43 + 11);
 const QPoint kAllSuccess(289 + 10, 74 + 9);
 const QPoint kAllFailure(289 + 10, 222 + 9);
@@ -76,14 +75,6 @@ protected:
         ASSERT_TRUE(m_program->start(&why)) << why.toStdString();
     }
 
-    unsigned long waitForWindow(const QString& title)
-    {
-        const unsigned long w = m_program->waitForWindow(title, kWindowTimeoutMs);
-        EXPECT_NE(w, 0UL) << "no window named \"" << title.toStdString() << "\"; standard error:\n"
-                          << m_program->standardError().toStdString();
-        return w;
-    }
-
     // Waits until the window is off the screen.
     void waitUntilGone(unsigned long window, const char* what)
     {
@@ -108,7 +99,7 @@ protected:
     unsigned long startRun(const QByteArray& prefs = kDefaultPrefs)
     {
         startProgram(true, prefs);
-        const unsigned long main = waitForWindow(kMainTitle);
+        const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
         if (main) {
             EXPECT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
         }
@@ -230,15 +221,15 @@ TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
         QFile::remove(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
         startProgram(!c.firstStart, own);
         if (!c.firstStart) {
-            const unsigned long main = waitForWindow(kMainTitle);
+            const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
             ASSERT_NE(main, 0UL);
-            clickInMain(main, kPrefs);
+            clickInMain(main, kPrefsButton);
         }
-        unsigned long target = waitForWindow(QStringLiteral("Preferences"));
+        unsigned long target = m_program->expectWindow(QStringLiteral("Preferences"), kWindowTimeoutMs);
         ASSERT_NE(target, 0UL);
         if (c.captureKey) {
             clickAt(display(), target, kPickSuccessKey.x(), kPickSuccessKey.y());
-            target = waitForWindow(QStringLiteral("Select a key"));
+            target = m_program->expectWindow(QStringLiteral("Select a key"), kWindowTimeoutMs);
             ASSERT_NE(target, 0UL);
         }
         focusWindow(display(), target);
@@ -254,13 +245,13 @@ TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
 TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
 {
     startProgram(false);
-    const unsigned long main = waitForWindow(kMainTitle);
+    const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
     ASSERT_NE(main, 0UL);
-    const unsigned long prefs = waitForWindow(QStringLiteral("Preferences"));
+    const unsigned long prefs = m_program->expectWindow(QStringLiteral("Preferences"), kWindowTimeoutMs);
     ASSERT_NE(prefs, 0UL);
 
     clickAt(display(), prefs, kPickSuccessKey.x(), kPickSuccessKey.y());
-    const unsigned long capture = waitForWindow(QStringLiteral("Select a key"));
+    const unsigned long capture = m_program->expectWindow(QStringLiteral("Select a key"), kWindowTimeoutMs);
     ASSERT_NE(capture, 0UL);
     focusWindow(display(), capture);
     tapKey(display(), QStringLiteral("a"));
@@ -269,7 +260,7 @@ TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
     // A message box keeps a title of its own.
     clickAt(display(), prefs, kAllSuccess.x(), kAllSuccess.y());
     clickAt(display(), prefs, kAllFailure.x(), kAllFailure.y());
-    const unsigned long message = waitForWindow(QStringLiteral("Quorvel"));
+    const unsigned long message = m_program->expectWindow(QStringLiteral("Quorvel"), kWindowTimeoutMs);
     ASSERT_NE(message, 0UL);
     focusWindow(display(), message);
     tapKey(display(), QStringLiteral("Return"));
@@ -277,8 +268,8 @@ TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
 
     clickAt(display(), prefs, kPrefsOk.x(), kPrefsOk.y());
     waitUntilGone(prefs, "the Preferences window");
-    clickInMain(main, kPrintSave);
-    const unsigned long output = waitForWindow(QStringLiteral("Output"));
+    clickInMain(main, kPrintSaveButton);
+    const unsigned long output = m_program->expectWindow(QStringLiteral("Output"), kWindowTimeoutMs);
     ASSERT_NE(output, 0UL);
     for (unsigned long w : topLevelWindows(display()))
         EXPECT_FALSE(windowName(display(), w).contains(QStringLiteral("—"))) << windowName(display(), w).toStdString();

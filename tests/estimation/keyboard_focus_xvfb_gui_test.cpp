@@ -52,8 +52,8 @@ protected:
         ASSERT_TRUE(writePrefs(m_config.path(), kSuccessByAnyKey));
         m_program = std::make_unique<RealProgram>(m_server, m_config.path());
         ASSERT_TRUE(m_program->start(&why)) << why.toStdString();
-        m_window = findMainWindow(20000);
-        ASSERT_NE(m_window, 0u) << m_program->standardError().toStdString();
+        m_window = m_program->expectWindow(QString::fromLatin1(kMainWindowTitle), 20000);
+        ASSERT_NE(m_window, 0u);
         focusWindow(display(), m_window);
         // The content area starts under the menu bar, where its colour does
         // once the window is drawn.
@@ -62,20 +62,6 @@ protected:
     }
 
     Display* display() const { return m_server.display(); }
-
-    // The main window is found by the start of its title; what a window
-    // manager may add after it does not matter here.
-    unsigned long findMainWindow(int timeoutMs)
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        do {
-            for (unsigned long w : topLevelWindows(display()))
-                if (windowName(display(), w).startsWith(QStringLiteral("Adaptive PEST Procedure ")))
-                    return w;
-            QThread::msleep(50);
-        } while (!deadline.hasExpired());
-        return 0;
-    }
 
     QImage shot() const { return grabWindow(display(), m_window); }
     QRect onScreen(const QRect& inContent) const { return inContent.translated(0, std::max(m_top, 0)); }

@@ -3,6 +3,7 @@
 // space, U+2028 and a character outside the BMP among them, none of them on
 // the keyboard), and "Save" through the real save dialog: the file holds the
 // report and exactly what was typed, its lines ending in carriage returns.
+#include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
 
 #include <gtest/gtest.h>
@@ -23,19 +24,6 @@
 namespace {
 
 using namespace quorvel::test;
-
-// The first viewable top-level window whose name starts with the text.
-unsigned long waitForTitle(Display* d, const QString& start, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    do {
-        for (unsigned long w : topLevelWindows(d))
-            if (windowName(d, w).startsWith(start))
-                return w;
-        QThread::msleep(20);
-    } while (!deadline.hasExpired());
-    return 0;
-}
 
 // The height of what a window shows above its content (the menu bar).
 int menuHeight(Display* d, unsigned long window, int contentHeight)
@@ -100,15 +88,10 @@ TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
     program.environment().insert(QStringLiteral("HOME"), home.path());
     ASSERT_TRUE(program.start(&why)) << why.toStdString();
 
-    const unsigned long main = waitForTitle(d, QStringLiteral("Adaptive PEST Procedure"), 20'000);
-    if (!main) {
-        int code = 0;
-        program.waitForExit(1000, &code);
-        FAIL() << "no main window; exit code " << code << "; " << program.standardError().toStdString();
-    }
-    // "Print/Save" at 789, 198 (80 x 20) in the main window's content.
-    clickAt(d, main, 789 + 40, 198 + 10 + menuHeight(d, main, 690));
-    const unsigned long output = waitForTitle(d, QStringLiteral("Output"), 10'000);
+    const unsigned long main = program.expectWindow(QString::fromLatin1(kMainWindowTitle), 20'000);
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(clickInContent(d, main, kPrintSaveButton, 10'000)) << "the main window does not show";
+    const unsigned long output = program.expectWindow(QStringLiteral("Output"), 10'000);
     ASSERT_NE(output, 0u);
     const int top = menuHeight(d, output, 480);
 
@@ -124,7 +107,7 @@ TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
 
     // "Save" at 562, 46; the dialog offers "Untitled.txt" in the home folder.
     clickAt(d, output, 562 + 34, 46 + 10 + top);
-    const unsigned long dialog = waitForTitle(d, QStringLiteral("Save"), 10'000);
+    const unsigned long dialog = program.expectWindow(QStringLiteral("Save"), 10'000);
     ASSERT_NE(dialog, 0u);
     QThread::msleep(300);
     focusWindow(d, dialog);

@@ -1,3 +1,5 @@
+#include "tests/support/real_desktop.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -8,6 +10,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // What the real-program harness finds wrong fails the running test.
+    quorvel::test::setFailureHandler([](const QString& what) { ADD_FAILURE() << what.toStdString(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

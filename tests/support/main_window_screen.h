@@ -18,6 +18,10 @@ namespace quorvel::test {
 inline constexpr QPoint kStartButton{626, 208};  // "Start", 80 x 20 at (586, 198)
 inline constexpr QPoint kMethodBox{595, 238};    // "Use ML-PEST", 100 x 20 at (586, 228)
 inline constexpr QPoint kHistoryField{100, 505}; // the history, 411 x 222 at (9, 445)
+inline constexpr QPoint kPrintSaveButton{829, 208}; // "Print/Save", 80 x 20 at (789, 198)
+inline constexpr QPoint kPrefsButton{730, 236};     // "Prefs", 80 x 20 at (690, 226)
+// Its title, exactly.
+inline constexpr char kMainWindowTitle[] = "Adaptive PEST Procedure ";
 
 // Where the main window's content area begins under its menu bar (window
 // coordinates), found by its grey; -1 when the window shows no such grey.

@@ -8,7 +8,9 @@
 #include <QStringList>
 #include <QThread>
 
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 // Xlib last: its macros (None, Bool, KeyPress, ...) clash with Qt's names.
 #include <X11/Xatom.h>
@@ -19,13 +21,62 @@
 namespace quorvel::test {
 namespace {
 
-// Windows come and go while a test reads them (a window closed between
-// listing and reading it): such errors are not fatal, unlike with Xlib's
-// default handler, which ends the test program.
-int ignoreXError(Display*, XErrorEvent*)
+FailureHandler& failureHandler()
 {
+    static FailureHandler handler;
+    return handler;
+}
+
+void fail(const QString& what)
+{
+    if (failureHandler()) {
+        failureHandler()(what);
+        return;
+    }
+    std::fprintf(stderr, "harness failure: %s\n", qPrintable(what));
+    std::abort();
+}
+
+// The one kind of X error that is allowed now, or 0 for none.
+unsigned char g_allowedError = 0;
+
+int onXError(Display* d, XErrorEvent* e)
+{
+    if (g_allowedError && e->error_code == g_allowedError)
+        return 0;
+    char text[256] = {};
+    XGetErrorText(d, e->error_code, text, sizeof text);
+    fail(QStringLiteral("unexpected X error: %1 (request %2.%3, resource 0x%4)")
+             .arg(QString::fromLocal8Bit(text))
+             .arg(e->request_code)
+             .arg(e->minor_code)
+             .arg(e->resourceid, 0, 16));
     return 0;
 }
+
+// Windows come and go while a test reads them: a window closed between
+// listing and reading it gives BadWindow, which is allowed while this
+// lives; any other error still fails. Errors of earlier requests are
+// judged first, outside it.
+class WindowMayBeGone {
+public:
+    explicit WindowMayBeGone(Display* d) : m_display(d)
+    {
+        XSync(d, False);
+        m_saved = std::exchange(g_allowedError, static_cast<unsigned char>(BadWindow));
+    }
+    ~WindowMayBeGone()
+    {
+        XSync(m_display, False);
+        g_allowedError = m_saved;
+    }
+    WindowMayBeGone(const WindowMayBeGone&) = delete;
+    WindowMayBeGone& operator=(const WindowMayBeGone&) = delete;
+
+private:
+    Display* m_display;
+    unsigned char m_saved;
+};
 
 void settle(Display* d)
 {
@@ -35,7 +86,14 @@ void settle(Display* d)
 KeyCode keycodeOf(Display* d, const QString& keysym)
 {
     const KeySym sym = XStringToKeysym(keysym.toLatin1().constData());
-    return sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
+    if (sym == NoSymbol) {
+        fail(QStringLiteral("unknown key name \"%1\"").arg(keysym));
+        return 0;
+    }
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    if (!code)
+        fail(QStringLiteral("the keyboard has no key \"%1\"").arg(keysym));
+    return code;
 }
 
 void sendKey(Display* d, const QString& keysym, bool down)
@@ -59,6 +117,11 @@ QString modifierKeysym(const QString& name)
 }
 
 } // namespace
+
+FailureHandler setFailureHandler(FailureHandler handler)
+{
+    return std::exchange(failureHandler(), std::move(handler));
+}
 
 PrivateXServer::PrivateXServer() = default;
 
@@ -100,7 +163,7 @@ bool PrivateXServer::start(QString* why)
         return false;
     }
     m_name = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
-    XSetErrorHandler(ignoreXError);
+    XSetErrorHandler(onXError);
     m_display = XOpenDisplay(m_name.toLatin1().constData());
     if (!m_display) {
         *why = QStringLiteral("cannot connect to Xvfb on ") + m_name;
@@ -166,14 +229,23 @@ bool RealProgram::start(QString* why)
 unsigned long RealProgram::waitForWindow(const QString& title, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    do {
-        for (unsigned long w : topLevelWindows(m_server.display()))
-            if (windowName(m_server.display(), w) == title)
-                return w;
+    unsigned long window = 0;
+    while (!(window = test::waitForWindow(m_server.display(), title, 0))) {
         m_stderr += m_process.readAllStandardError();
+        if (deadline.hasExpired() || m_process.state() != QProcess::Running)
+            return 0;
         QThread::msleep(20);
-    } while (!deadline.hasExpired() && m_process.state() == QProcess::Running);
-    return 0;
+    }
+    return window;
+}
+
+unsigned long RealProgram::expectWindow(const QString& title, int timeoutMs)
+{
+    const unsigned long window = waitForWindow(title, timeoutMs);
+    if (!window)
+        fail(QStringLiteral("no window named \"%1\"; standard error:\n%2")
+                 .arg(title, QString::fromLocal8Bit(standardError())));
+    return window;
 }
 
 bool RealProgram::waitForExit(int timeoutMs, int* exitCode)
@@ -196,6 +268,19 @@ qint64 RealProgram::pid() const
     return m_process.processId();
 }
 
+unsigned long waitForWindow(Display* d, const QString& title, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        for (unsigned long w : topLevelWindows(d))
+            if (windowName(d, w) == title)
+                return w;
+        if (deadline.hasExpired())
+            return 0;
+        QThread::msleep(20);
+    } while (true);
+}
+
 std::vector<unsigned long> topLevelWindows(Display* d)
 {
     std::vector<unsigned long> out;
@@ -204,10 +289,13 @@ std::vector<unsigned long> topLevelWindows(Display* d)
     unsigned int count = 0;
     if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
         return out;
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes a{};
-        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
-            out.push_back(children[i]);
+    {
+        const WindowMayBeGone gone(d);
+        for (unsigned int i = 0; i < count; ++i) {
+            XWindowAttributes a{};
+            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                out.push_back(children[i]);
+        }
     }
     if (children)
         XFree(children);
@@ -216,6 +304,7 @@ std::vector<unsigned long> topLevelWindows(Display* d)
 
 QString windowName(Display* d, unsigned long window)
 {
+    const WindowMayBeGone gone(d);
     const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
     Atom type = 0;
@@ -301,8 +390,11 @@ void wheelAt(Display* d, unsigned long window, int x, int y, int notches)
 QImage grabWindow(Display* d, unsigned long window)
 {
     XWindowAttributes a{};
-    if (!XGetWindowAttributes(d, window, &a) || a.width <= 0 || a.height <= 0)
-        return {};
+    {
+        const WindowMayBeGone gone(d);
+        if (!XGetWindowAttributes(d, window, &a) || a.width <= 0 || a.height <= 0)
+            return {};
+    }
     return grabWindow(d, window, QRect(0, 0, a.width, a.height));
 }
 
@@ -313,7 +405,11 @@ QImage grabWindow(Display* d, unsigned long window, const QRect& area)
         return {};
     int rx = 0, ry = 0;
     Window child = 0;
-    XTranslateCoordinates(d, window, DefaultRootWindow(d), area.x(), area.y(), &rx, &ry, &child);
+    {
+        const WindowMayBeGone gone(d);
+        if (!XTranslateCoordinates(d, window, DefaultRootWindow(d), area.x(), area.y(), &rx, &ry, &child))
+            return {};
+    }
     XImage* image = XGetImage(d, DefaultRootWindow(d), rx, ry, static_cast<unsigned>(area.width()),
                               static_cast<unsigned>(area.height()), AllPlanes, ZPixmap);
     if (!image)

@@ -15,12 +15,21 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 typedef struct _XDisplay Display;
 
 namespace quorvel::test {
+
+// What the harness finds wrong: an X error it did not expect (a window gone
+// between listing and asking it is expected), a key name X does not know, a
+// window that never showed. Each is handed to the handler set here, which
+// the tests make a failure of the running test; with none set it is written
+// to standard error and the program aborts. Returns the previous handler.
+using FailureHandler = std::function<void(const QString& what)>;
+FailureHandler setFailureHandler(FailureHandler handler);
 
 // An Xvfb of the test's own (1280x1024x24, no TCP), stopped on destruction.
 class PrivateXServer {
@@ -56,6 +65,9 @@ public:
     // The first viewable top-level window whose name is exactly `title`, or
     // 0 when none shows up in time.
     unsigned long waitForWindow(const QString& title, int timeoutMs);
+    // The same for a window that must show: when none does, a failure naming
+    // it, with what the program wrote to standard error so far.
+    unsigned long expectWindow(const QString& title, int timeoutMs);
     // True when the program ended in time; the exit code is -1 after a crash.
     bool waitForExit(int timeoutMs, int* exitCode);
     QByteArray standardError();
@@ -68,6 +80,9 @@ private:
     QByteArray m_stderr;
 };
 
+// The first viewable top-level window whose name is exactly `title`, or 0
+// after timeoutMs.
+unsigned long waitForWindow(Display* d, const QString& title, int timeoutMs);
 // The viewable top-level windows, bottom to top.
 std::vector<unsigned long> topLevelWindows(Display* d);
 // _NET_WM_NAME, else WM_NAME.
@@ -77,7 +92,8 @@ unsigned long rootWindow(Display* d);
 // Gives the window the keyboard focus (there is no window manager).
 void focusWindow(Display* d, unsigned long window);
 
-// Keys by X keysym name ("y", "space", "Tab", "Return", "Control_L").
+// Keys by X keysym name ("y", "space", "Tab", "Return", "Control_L"); a
+// name X does not know, or a key the keyboard lacks, is a failure.
 void keyDown(Display* d, const QString& keysym);
 void keyUp(Display* d, const QString& keysym);
 // A press and release, with modifiers joined by '+': "ctrl+q", "shift+Tab".
