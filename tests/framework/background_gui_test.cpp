@@ -103,6 +103,24 @@ TEST_F(BackgroundTask, ServesTimersFromALongLoop)
     EXPECT_GE(fired, 5);
 }
 
+TEST_F(BackgroundTask, AHalfSecondWaitServesTimersEveryFewMilliseconds)
+{
+    // The wait after a key is half a second of calls. A 5 ms timer fires
+    // about 100 times in it when a call is served every 2 ms; served only
+    // every 300 ms it would fire twice. 25 leaves room for a busy machine.
+    int fired = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++fired; });
+    timer.start();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 500)
+        fw::RuntimeBackgroundTask();
+    EXPECT_GE(fired, 25) << "timer fires in a half-second wait";
+}
+
 TEST_F(BackgroundTask, ThrottledCallsAreCheap)
 {
     // A busy event queue must not slow the loop down: most calls come

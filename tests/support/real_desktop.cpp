@@ -351,14 +351,25 @@ void keyUp(Display* d, const QString& keysym)
 
 void tapKey(Display* d, const QString& combo)
 {
-    QStringList parts = combo.split(QLatin1Char('+'));
-    const QString key = parts.takeLast();
-    for (const QString& m : parts)
-        keyDown(d, modifierKeysym(m));
-    keyDown(d, key);
-    keyUp(d, key);
-    for (auto it = parts.crbegin(); it != parts.crend(); ++it)
-        keyUp(d, modifierKeysym(*it));
+    // Every name is looked up first: a combination with an unknown name
+    // fails once and sends nothing.
+    QStringList names = combo.split(QLatin1Char('+'));
+    for (int i = 0; i + 1 < names.size(); ++i)
+        names[i] = modifierKeysym(names[i]);
+    std::vector<KeyCode> codes;
+    for (const QString& name : names)
+        if (const KeyCode code = keycodeOf(d, name))
+            codes.push_back(code);
+        else
+            return;
+    for (const KeyCode code : codes) {
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        settle(d);
+    }
+    for (auto it = codes.crbegin(); it != codes.crend(); ++it) {
+        XTestFakeKeyEvent(d, *it, False, CurrentTime);
+        settle(d);
+    }
 }
 
 void clickAt(Display* d, unsigned long window, int x, int y)
