@@ -106,10 +106,10 @@ TEST_F(BackgroundTask, ServesTimersFromALongLoop)
 TEST_F(BackgroundTask, AWaitMadeOfCallsServesTimersEveryFewMilliseconds)
 {
     // The wait after a key is made of calls. Over a second of them a 2 ms
-    // timer fires each time a call is served: about 250 times when
-    // one is served every 2 ms (the clock read is coarse), at most four
-    // times when only every 300 ms. A busy machine that runs this loop a
-    // fraction of the time still gives it several dozen.
+    // timer fires each time a call is served: about 250 times when one is
+    // served every 2 ms, at most four times when only every 300 ms. A busy
+    // machine that runs this loop a fraction of the time still gives it
+    // about a hundred.
     int fired = 0;
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
