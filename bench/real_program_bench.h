@@ -8,9 +8,13 @@
 
 #include <QCoreApplication>
 
+#include <functional>
+
 namespace bench {
 
-inline int runRealProgramBenchmarks(int argc, char** argv)
+// `atEnd` runs once the benchmarks are done, while the application still
+// lives: there a benchmark stops the program and the X server it started.
+inline int runRealProgramBenchmarks(int argc, char** argv, const std::function<void()>& atEnd = {})
 {
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsEmpty("QUORVEL_BUILD_DIR"))
@@ -18,6 +22,8 @@ inline int runRealProgramBenchmarks(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (atEnd)
+        atEnd();
     return 0;
 }
 
