@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include <set>
+#include <utility>
 
 namespace fw {
 namespace {
@@ -51,11 +52,18 @@ public:
         const quint32 code = key->nativeScanCode();
         if (key->type() == QEvent::KeyRelease) {
             m_down.erase(code);
+            m_lastRelease = {code, key->timestamp()};
             return;
         }
         bool repeat = key->isAutoRepeat();
-        if (g_detectable && code != 0)
+        if (code != 0 && g_detectable)
             repeat = !m_down.insert(code).second;
+        else if (code != 0)
+            // A server without detectable auto-repeat sends each repeat as a
+            // release and a press at one time, which Qt does not always mark:
+            // that guess is all there is (it takes a release and a genuine
+            // press that arrive together for a repeat).
+            repeat = repeat || (code == m_lastRelease.first && key->timestamp() == m_lastRelease.second);
         m_press = {key, key->timestamp(), code, key->key(), repeat};
     }
 
@@ -81,6 +89,7 @@ private:
         bool repeat = false;
     };
     std::set<quint32> m_down;
+    std::pair<quint32, quint64> m_lastRelease{0, 0};
     Press m_press;
 };
 
