@@ -79,7 +79,7 @@ void Window1::PushButton3_Action(fw::PushButton*)
     StaticText4()->setText(QString());
     CheckBox1()->setEnabled(true);
     m_runUnderWay = false;
-    // What "OK" stored during the run is this run's to come: method,
+    // What "OK" stored during the run is for the next one: the method, the
     // parameters and the fields that show them.
     if (m_prefsWaitForReset) {
         m_prefsWaitForReset = false;

@@ -57,6 +57,8 @@ public:
         }
         bool repeat = key->isAutoRepeat();
         if (code != 0 && g_detectable)
+            // Qt's flag is not asked here: it marks a release and a press
+            // that arrive together as a repeat.
             repeat = !m_down.insert(code).second;
         else if (code != 0)
             // A server without detectable auto-repeat sends each repeat as a
