@@ -26,6 +26,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace prefs {
+struct PestPrefs;
+}
+
 // The timer classes of the main window; they carry the control's index and
 // its owning window, and are alike in all but their names.
 class Window1Timer : public fw::Timer {
@@ -202,6 +206,17 @@ private:
     // True while the method switch runs, so the box's own changes inside it
     // do not run it again.
     bool m_switchingMethod = false;
+
+    // The stored preferences, in two parts: what may change during a run
+    // (keys, their flags, volumes), and the method with the procedure's
+    // parameters, which only a load outside a run takes.
+    void applyKeysAndVolumes(const prefs::PestPrefs& r);
+    void applyProcedure(const prefs::PestPrefs& r);
+    // From Start until Reset. During it "Prefs" leaves the run's method,
+    // output and parameters alone; what "OK" stored for them waits (the flag
+    // below) and is loaded by Reset.
+    bool m_runUnderWay = false;
+    bool m_prefsWaitForReset = false;
 
     fw::StaticText* makeLabel(const QString& name, fw::GroupBox* group, int left, int top, int width, int height,
                               const QString& text, int size, fw::StaticText::Alignment align,

@@ -45,6 +45,7 @@ void Window1::PushButton1_Action(fw::PushButton*)
     BevelButton1()->setCaption(QStringLiteral("Adjust"));
     StaticText6()->setText(estimation::keyLegend(successkey, failkey, successall, failall));
     PushButton1()->setEnabled(false);
+    m_runUnderWay = true;
     starttime = fw::Microseconds();
 
     if (CheckBox1()->Value()) {
@@ -77,6 +78,13 @@ void Window1::PushButton3_Action(fw::PushButton*)
     PushButton1()->setEnabled(true);
     StaticText4()->setText(QString());
     CheckBox1()->setEnabled(true);
+    m_runUnderWay = false;
+    // What "OK" stored during the run is for the next one: the method, the
+    // parameters and the fields that show them.
+    if (m_prefsWaitForReset) {
+        m_prefsWaitForReset = false;
+        loadprefs();
+    }
 }
 
 void Window1::PushButton2_Action(fw::PushButton*)

@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/exact_text_edit.h"
+#include "framework/keys.h"
 #include "framework/picture.h"
 #include "framework/window.h"
 
@@ -440,59 +441,6 @@ void Line::paintEvent(QPaintEvent*)
     painter.setPen(QPen(m_color, m_width, Qt::SolidLine, Qt::SquareCap));
     const double off = (m_width - 1) / 2.0;
     painter.drawLine(QPointF(m_x1 - left + off, m_y1 - top + off), QPointF(m_x2 - left + off, m_y2 - top + off));
-}
-
-namespace {
-
-struct LastRelease {
-    quint32 scanCode = 0;
-    quint64 timestamp = 0;
-};
-
-LastRelease& lastRelease()
-{
-    static LastRelease last;
-    return last;
-}
-
-} // namespace
-
-bool isKeyRepeat(const QKeyEvent* press)
-{
-    if (press->isAutoRepeat())
-        return true;
-    // Keys made up in-process (tests) carry no scan code.
-    const LastRelease& last = lastRelease();
-    return press->nativeScanCode() != 0 && press->nativeScanCode() == last.scanCode &&
-           press->timestamp() == last.timestamp;
-}
-
-void noteKeyRelease(const QKeyEvent* release)
-{
-    lastRelease() = {release->nativeScanCode(), release->timestamp()};
-}
-
-QString keyText(const QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return QString(QChar(13));
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return QString(QChar(9));
-    case Qt::Key_Backspace: return QString(QChar(8));
-    case Qt::Key_Delete: return QString(QChar(127));
-    case Qt::Key_Escape: return QString(QChar(27));
-    case Qt::Key_Left: return QString(QChar(28));
-    case Qt::Key_Right: return QString(QChar(29));
-    case Qt::Key_Up: return QString(QChar(30));
-    case Qt::Key_Down: return QString(QChar(31));
-    case Qt::Key_Space: return QString(QChar(32));
-    default: break;
-    }
-    const QString text = event->text();
-    if (text.isEmpty() || text.at(0).category() == QChar::Other_Control)
-        return {};
-    return text;
 }
 
 } // namespace fw

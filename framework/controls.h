@@ -248,18 +248,4 @@ private:
     QColor m_color = Qt::black;
 };
 
-// The key text the framework hands to KeyDown handlers for a key event:
-// the typed character, or the code of a key without text (Return 13,
-// Tab 9, Backspace 8, Delete 127, Escape 27, Left 28, Right 29, Up 30,
-// Down 31, Space 32). Empty for keys that carry neither.
-QString keyText(const QKeyEvent* event);
-
-// Whether a key press only repeats a key held down. Qt marks most repeats;
-// on X it misses those whose paired release it handles before the press has
-// arrived, so a press of a key at the very time of that key's last release
-// (the keyboard's repeat sends both at once) counts as a repeat too.
-bool isKeyRepeat(const QKeyEvent* press);
-// Notes a key release for isKeyRepeat (the window's key router feeds it).
-void noteKeyRelease(const QKeyEvent* release);
-
 } // namespace fw

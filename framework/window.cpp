@@ -2,16 +2,14 @@
 
 #include "framework/application.h"
 #include "framework/controls.h"
+#include "framework/keys.h"
 #include "framework/menu.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QResizeEvent>
 
@@ -31,79 +29,6 @@ std::map<QString, Window::ModalHook>& modalHooks()
 {
     static std::map<QString, Window::ModalHook> hooks;
     return hooks;
-}
-
-bool editableTextFocus(QWidget* focus)
-{
-    if (auto* line = qobject_cast<QLineEdit*>(focus))
-        return !line->isReadOnly();
-    if (auto* text = qobject_cast<QPlainTextEdit*>(focus))
-        return !text->isReadOnly();
-    return false;
-}
-
-// Routes key presses to the framework window they belong to.
-class KeyRouter : public QObject {
-public:
-    bool eventFilter(QObject* receiver, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyRelease)
-            noteKeyRelease(static_cast<QKeyEvent*>(event));
-        if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
-            return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        auto* widget = static_cast<QWidget*>(receiver);
-        // A key that Qt passes on from child to parent is routed once only.
-        // Qt reuses the event object for each parent in turn; a new key
-        // event may sit at the same address with the same timestamp (test
-        // events carry none), so the step to the parent is what tells.
-        const bool passedOn = key == m_last && key->timestamp() == m_lastStamp && key->key() == m_lastKey &&
-                              key->modifiers() == m_lastModifiers && m_lastReceiver &&
-                              widget == m_lastReceiver->parentWidget();
-        m_last = key;
-        m_lastStamp = key->timestamp();
-        m_lastKey = key->key();
-        m_lastModifiers = key->modifiers();
-        m_lastReceiver = widget;
-        if (passedOn)
-            return false;
-        auto* window = dynamic_cast<Window*>(widget->window());
-        if (!window)
-            return false;
-        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
-        QWidget* focus = QApplication::focusWidget();
-        if (editableTextFocus(focus))
-            return false;
-        if (auto* canvas = dynamic_cast<Canvas*>(focus); canvas && canvas->KeyDown)
-            return false;  // the canvas's own KeyDown takes it
-        const QString text = keyText(key);
-        if (text.isEmpty())
-            return false;
-        // A key held down is pressed once: the keyboard's repeats are
-        // swallowed, never handed to the window as new keys.
-        if (isKeyRepeat(key))
-            return true;
-        bool handled = false;
-        dispatch([&] { handled = window->Event_KeyDown(text); });
-        return handled;
-    }
-
-private:
-    const QKeyEvent* m_last = nullptr;
-    quint64 m_lastStamp = 0;
-    int m_lastKey = 0;
-    Qt::KeyboardModifiers m_lastModifiers;
-    QPointer<QWidget> m_lastReceiver;
-};
-
-void installKeyRouter()
-{
-    static KeyRouter* router = nullptr;
-    if (!router) {
-        router = new KeyRouter;
-        qApp->installEventFilter(router);
-    }
 }
 
 } // namespace

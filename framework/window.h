@@ -9,8 +9,9 @@
 // Keys: a key goes to the window's Event_KeyDown unless an editable text
 // field has the focus (it takes the key; Tab and Shift+Tab move the focus to
 // the next or previous editable field) or a Ctrl, Alt or Meta shortcut is
-// pressed. Only edit fields ever hold the focus (see controls.h). A key the
-// handler returns false for goes on to Qt (Tab moves the focus).
+// pressed; the whole route, repeats and Return included, is framework/keys.h.
+// Only edit fields ever hold the focus (see controls.h). A key the handler
+// returns false for goes on to Qt (Tab moves the focus).
 
 #include "framework/core/nil.h"
 

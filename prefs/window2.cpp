@@ -330,6 +330,7 @@ void Window2::PushButton4_Action(fw::PushButton*)
         Window1::instance()->failall = true;
     Window1::instance()->failkey = tempfailkey;
     Window1::instance()->successkey = tempsuccesskey;
+    confirmed = true;
     Close();
 }
 

@@ -87,6 +87,8 @@ public:
     std::int32_t selectedkey = 0;
     std::int32_t tempfailkey = 0;
     std::int32_t tempsuccesskey = 0;
+    // Set when "OK" has saved the file and closed the window.
+    bool confirmed = false;
 
 protected:
     void Layout() override;

@@ -2,7 +2,8 @@
 
 // Response keys: the names the main window's legend and the Preferences
 // window's labels give a key code, and the classification of a typed key as
-// a success, a failure or neither.
+// a success, a failure or neither. How a key press becomes that text (repeats,
+// Return and the default button, which window gets it) is framework/keys.h.
 
 #include <QString>
 

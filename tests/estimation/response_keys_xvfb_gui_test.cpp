@@ -1,0 +1,160 @@
+// Response keys of the real program on a private X server (xcb, no
+// accessibility bus), typed through XTest and judged by the history rows on
+// screen: every genuine press is a trial, also when its release and the next
+// press reach the server together (a remote display does that); a held key
+// is one trial; Return in a parameter field presses Start, and once Start is
+// greyed Return is a response key like any other.
+#include "tests/support/main_window_screen.h"
+#include "tests/support/real_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+using namespace quorvel::test;
+
+const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
+// The wait after a key lasts until the tick count has advanced by 31.
+constexpr int kWaitMs = 31 * 1000 / 60;
+
+// Success "y" (121), failure "n" (110), Adaptive PEST.
+const QByteArray kKeysYN = "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
+// Success Return (13), failure "n".
+const QByteArray kReturnIsSuccess = "PESTPREFS\t50\t7\t.45\t0\t100\t100\t13\t110\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
+
+// Layout places (content area) of the initial-output field and "Start".
+const QPoint kInitialOutputField(769 + 30, 31 + 11);
+const QRect kStartButton(586, 198, 80, 20);
+
+class ResponseKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        QString why;
+        ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (!HasFailure() || !m_server.display())
+            return;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const QString file = qEnvironmentVariable("QUORVEL_BUILD_DIR") + QStringLiteral("/response_keys_") +
+                             QString::fromLatin1(info->name()) + QStringLiteral(".png");
+        if (grabWindow(display(), rootWindow(display())).save(file))
+            std::cerr << "The screen at the failure: " << file.toStdString() << "\n";
+    }
+
+    Display* display() const { return m_server.display(); }
+
+    unsigned long startProgram(const QByteArray& prefs)
+    {
+        EXPECT_TRUE(writePrefs(m_config.path(), prefs));
+        m_program = std::make_unique<RealProgram>(m_server, m_config.path());
+        QString why;
+        EXPECT_TRUE(m_program->start(&why)) << why.toStdString();
+        const unsigned long main = m_program->waitForWindow(kMainTitle, kWindowTimeoutMs);
+        EXPECT_NE(main, 0UL) << m_program->standardError().toStdString();
+        return main;
+    }
+
+    // A release of the key and its next press in one request to the server,
+    // as one network write of a remote display carries them.
+    void releaseAndPressTogether(const char* keysym)
+    {
+        const KeyCode code = XKeysymToKeycode(display(), XStringToKeysym(keysym));
+        XTestFakeKeyEvent(display(), code, False, CurrentTime);
+        XTestFakeKeyEvent(display(), code, True, CurrentTime);
+        XSync(display(), False);
+    }
+
+    QTemporaryDir m_config;
+    PrivateXServer m_server;
+    std::unique_ptr<RealProgram> m_program;  // stops before the server
+};
+
+TEST_F(ResponseKeys, SixPressesWhoseReleasesComeWithTheNextPressAreSixTrials)
+{
+    const unsigned long main = startProgram(kKeysYN);
+    ASSERT_NE(main, 0UL);
+    ASSERT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
+    HistoryOnScreen history(display(), main);
+    ASSERT_TRUE(history.valid());
+    ASSERT_EQ(history.rows(), 0);
+
+    keyDown(display(), QStringLiteral("y"));
+    for (int i = 0; i < 5; ++i) {
+        QThread::msleep(120);  // well under the keyboard's repeat delay
+        releaseAndPressTogether("y");
+    }
+    keyUp(display(), QStringLiteral("y"));
+    // Each trial waits half a second; the presses queue meanwhile.
+    EXPECT_TRUE(history.waitForRows(6, 6 * kWaitMs + 3000)) << history.rows() << " rows from six presses";
+    QThread::msleep(kWaitMs + 300);
+    EXPECT_EQ(history.rows(), 6) << "six presses";
+}
+
+TEST_F(ResponseKeys, AKeyHeldForTwoSecondsIsOneTrialAndTheNextPressAnother)
+{
+    const unsigned long main = startProgram(kKeysYN);
+    ASSERT_NE(main, 0UL);
+    ASSERT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
+    HistoryOnScreen history(display(), main);
+    ASSERT_TRUE(history.valid());
+
+    keyDown(display(), QStringLiteral("y"));
+    QThread::msleep(2000);  // the server repeats it meanwhile
+    keyUp(display(), QStringLiteral("y"));
+    QThread::msleep(2 * kWaitMs + 300);
+    EXPECT_EQ(history.rows(), 1) << "a key held for two seconds";
+
+    tapKey(display(), QStringLiteral("y"));
+    EXPECT_TRUE(history.waitForRows(2, 2000)) << history.rows() << " rows after the next press";
+    QThread::msleep(kWaitMs + 300);
+    EXPECT_EQ(history.rows(), 2);
+}
+
+TEST_F(ResponseKeys, ReturnInAFieldStartsTheRunAndThenIsAResponse)
+{
+    const unsigned long main = startProgram(kReturnIsSuccess);
+    ASSERT_NE(main, 0UL);
+    const int top = waitForContentTop(display(), main, kWindowTimeoutMs);
+    ASSERT_GE(top, 0);
+    HistoryOnScreen history(display(), main);
+    ASSERT_TRUE(history.valid());
+    const QRect start = kStartButton.translated(0, top);
+    const QImage startBefore = grabWindow(display(), main, start);
+
+    ASSERT_TRUE(clickInContent(display(), main, kInitialOutputField, kWindowTimeoutMs));
+    focusWindow(display(), main);
+    QThread::msleep(200);
+    tapKey(display(), QStringLiteral("Return"));
+    QDeadlineTimer deadline(3000);
+    while (grabWindow(display(), main, start) == startBefore && !deadline.hasExpired())
+        QThread::msleep(5);
+    EXPECT_NE(grabWindow(display(), main, start), startBefore) << "Return in the field did not press Start";
+    EXPECT_EQ(history.rows(), 0) << "Return pressed Start, not a trial as well";
+
+    // Start is greyed: Return, the success key here, is a trial.
+    QThread::msleep(200);
+    tapKey(display(), QStringLiteral("Return"));
+    EXPECT_TRUE(history.waitForRows(1, 2000)) << history.rows() << " rows after Return";
+    QThread::msleep(kWaitMs + 300);
+    EXPECT_EQ(history.rows(), 1);
+}
+
+} // namespace
