@@ -41,13 +41,19 @@ QStringList splitLines(QString text)
 
 // The printer of the whole run: the next print starts from the last one's
 // paper, orientation, margins and printer.
+std::shared_ptr<QPrinter>& keptPrinterSlot()
+{
+    static std::shared_ptr<QPrinter> printer;
+    return printer;
+}
+
 std::shared_ptr<QPrinter> keptPrinter()
 {
-    static std::shared_ptr<QPrinter> printer = [] {
-        auto p = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        p->setPageMargins(kMargins, QPageLayout::Point);
-        return p;
-    }();
+    std::shared_ptr<QPrinter>& printer = keptPrinterSlot();
+    if (!printer) {
+        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer->setPageMargins(kMargins, QPageLayout::Point);
+    }
     return printer;
 }
 
@@ -150,6 +156,11 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
     const int width = int(std::floor(area.width()));
     const int height = int(std::floor(area.height()));
     return std::make_shared<PageGraphics>(std::move(printer), std::move(painter), width, height, reversed);
+}
+
+void resetKeptPrinter()
+{
+    keptPrinterSlot().reset();
 }
 
 PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook)

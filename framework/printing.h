@@ -79,6 +79,8 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error = nullptr);
 // would, may set it up (a PDF file, say), and returns false for Cancel.
 using PrinterDialogHook = std::function<bool(QPrinter&)>;
 PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook);
+// Tests start each case from a new printer, as a new run does.
+void resetKeptPrinter();
 
 class StyledTextPrinter {
 public:
