@@ -48,7 +48,7 @@ QString usableHome(QString* why)
     const QString env = qEnvironmentVariable("HOME");
     const bool fromEnv = !env.isEmpty();
     const QString home = fromEnv ? env : passwordHome();
-    const QString source = fromEnv ? QStringLiteral("HOME") : QStringLiteral("the password database");
+    const QString source = fromEnv ? QStringLiteral("HOME") : QStringLiteral("HOME is not set and the password database");
     const QString clean = QDir::cleanPath(home);
     if (home.isEmpty())
         *why = QStringLiteral("there is no home folder to keep the settings in (HOME is not set and the password database "

@@ -4,6 +4,7 @@
 // a child process by strace); where the configuration folder goes without
 // HOME, and why it cannot be made; a read with a size limit.
 #include "framework/files.h"
+#include "tests/support/private_config.h"
 #include "tests/support/root_file_access.h"
 #include "tests/support/traced_child.h"
 
@@ -185,34 +186,6 @@ TEST(TextFiles, BareNameLivesInTheConfigFolder)
     EXPECT_EQ(fw::GetFolderItem(QString()), nullptr);
 }
 
-// HOME and XDG_CONFIG_HOME as a case sets them, and the password
-// database's home as the case gives it; all put back afterwards.
-class ConfigEnvironment {
-public:
-    ConfigEnvironment() : m_home(save("HOME")), m_xdg(save("XDG_CONFIG_HOME")) {}
-    ~ConfigEnvironment()
-    {
-        restore("HOME", m_home);
-        restore("XDG_CONFIG_HOME", m_xdg);
-        fw::setPasswordHomeLookup({});
-    }
-    void set(const char* name, const std::optional<QString>& value) { restore(name, value ? std::optional<QByteArray>(QFile::encodeName(*value)) : std::nullopt); }
-
-private:
-    static std::optional<QByteArray> save(const char* name)
-    {
-        return qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt;
-    }
-    static void restore(const char* name, const std::optional<QByteArray>& value)
-    {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    std::optional<QByteArray> m_home, m_xdg;
-};
-
 // Where the settings go: never under "/", never into a home made up on the
 // spot, and a reason when there is nowhere to keep them.
 TEST(TextFiles, SettingsFolderComesFromAUsableHome)
@@ -249,7 +222,7 @@ TEST(TextFiles, SettingsFolderComesFromAUsableHome)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ConfigEnvironment env;
+        quorvel::test::ConfigEnvironment env;
         env.set("HOME", c.homeVar);
         env.set("XDG_CONFIG_HOME", c.xdgVar);
         const QString passwordHome = c.passwordHome;
@@ -300,7 +273,7 @@ TEST(TextFiles, SettingsFolderThatCannotBeMadeSaysWhy)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ConfigEnvironment env;
+        quorvel::test::ConfigEnvironment env;
         quorvel::test::WithoutRootFileAccess lowered;
         env.set("XDG_CONFIG_HOME", c.xdg);
         const auto item = fw::GetFolderItem(QStringLiteral("PREFS"));
