@@ -48,18 +48,20 @@ QString usableHome(QString* why)
     const QString env = qEnvironmentVariable("HOME");
     const bool fromEnv = !env.isEmpty();
     const QString home = fromEnv ? env : passwordHome();
-    const QString source = fromEnv ? QStringLiteral("HOME") : QStringLiteral("HOME is not set and the password database");
     const QString clean = QDir::cleanPath(home);
+    QString what;
     if (home.isEmpty())
-        *why = QStringLiteral("there is no home folder to keep the settings in (HOME is not set and the password database "
-                              "gives none)");
-    else if (!QDir::isAbsolutePath(home) || clean == QStringLiteral("/"))
-        *why = QStringLiteral("there is no home folder to keep the settings in (%1 gives \u201C%2\u201D)").arg(source, home);
-    else if (!QFileInfo(clean).isDir())
-        *why = QStringLiteral("there is no home folder to keep the settings in (%1 gives \u201C%2\u201D, which is not a folder)")
-                   .arg(source, home);
-    else
+        what = QStringLiteral("HOME is not set and the password database gives none");
+    else if (!QDir::isAbsolutePath(home) || clean == QStringLiteral("/") || !QFileInfo(clean).isDir())
+        what = QStringLiteral("%1 gives \u201C%2\u201D%3")
+                   .arg(fromEnv ? QStringLiteral("HOME") : QStringLiteral("HOME is not set and the password database"),
+                        home,
+                        !QDir::isAbsolutePath(home) || clean == QStringLiteral("/") ? QString()
+                        : QFileInfo::exists(clean) ? QStringLiteral(", which is not a folder")
+                                                   : QStringLiteral(", which does not exist"));
+    if (what.isEmpty())
         return clean;
+    *why = QStringLiteral("there is no home folder to keep the settings in (%1)").arg(what);
     return {};
 }
 

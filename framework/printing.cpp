@@ -124,10 +124,9 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
         accepted = dialogHook()(*printer);
     } else {
         QPrintDialog dialog(printer.get(), nullptr);
-        // The page range and the copies are honoured (see StyledTextPrinter);
+        // The page range, the copies and the page order are honoured (see
+        // StyledTextPrinter), duplex and colour mode by the print service;
         // a selection or a "current page" means nothing here.
-        // The page order is honoured too, as is the duplex and colour mode
-        // that a printer offers (the print service does those).
         dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
                           QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
         accepted = dialog.exec() == QDialog::Accepted;

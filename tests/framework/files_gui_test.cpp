@@ -197,6 +197,10 @@ TEST(TextFiles, SettingsFolderComesFromAUsableHome)
     const QString missing = dir.filePath(QStringLiteral("gone"));
     ASSERT_TRUE(QDir().mkpath(home));
     ASSERT_TRUE(QDir().mkpath(other));
+    {
+        QFile file(dir.filePath(QStringLiteral("file")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
     const bool rootConfigBefore = QFileInfo::exists(QStringLiteral("/.config/Quorvel"));
 
     struct Case {
@@ -216,7 +220,8 @@ TEST(TextFiles, SettingsFolderComesFromAUsableHome)
         {"the password database gives /", unset, unset, QStringLiteral("/"), QString(), "gives \u201C/\u201D"},
         {"HOME is /", QStringLiteral("/"), unset, home, QString(), "HOME gives \u201C/\u201D"},
         {"HOME is //", QStringLiteral("//"), unset, home, QString(), "HOME gives \u201C//\u201D"},
-        {"the password database gives a missing folder", unset, unset, missing, QString(), "which is not a folder"},
+        {"the password database gives a missing folder", unset, unset, missing, QString(), "which does not exist"},
+        {"HOME is a file", dir.filePath(QStringLiteral("file")), unset, home, QString(), "which is not a folder"},
         {"the password database gives nothing", unset, unset, QString(), QString(), "gives none"},
         {"a relative home", QStringLiteral("somewhere"), unset, home, QString(), "HOME gives \u201Csomewhere\u201D"},
     };
