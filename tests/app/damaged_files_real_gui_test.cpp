@@ -1,7 +1,8 @@
 // The real program on a real X server with files that are not what they
 // should be: digit sounds that are empty or noise are named on standard
 // error, once each, and the run goes on; a preferences file of 1 GiB is not
-// read, so the program answers at once and stays small.
+// read, so the program answers at once and stays small; a user without a
+// usable home is told, and no folder is made anywhere.
 #include "tests/prefs/default_prefs.h"
 #include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
@@ -13,12 +14,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -222,6 +228,56 @@ TEST_F(DamagedFiles, AHugePreferencesFileIsNotRead)
     QThread::msleep(1000);
     tapKey(display(), QStringLiteral("ctrl+q"));
     expectCleanExit();
+}
+
+// A user with no usable home: HOME and XDG_CONFIG_HOME unset, and the
+// password database naming a home that is not there ("nobody"'s
+// /nonexistent). The program says so and makes no folder anywhere.
+TEST_F(DamagedFiles, NoHomeIsAMessageAndNothingIsMade)
+{
+    const struct passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || !nobody || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        GTEST_SKIP() << "needs root, the user nobody and setpriv";
+    const QString home = QFile::decodeName(nobody->pw_dir);
+    if (home.isEmpty() || QFileInfo::exists(home))
+        GTEST_SKIP() << "nobody's home " << home.toStdString() << " is there";
+    const bool rootConfigBefore = QFileInfo::exists(QStringLiteral("/.config"));
+
+    // The copy runs as nobody, through a wrapper in its place.
+    copyProgram();
+    const QString bin = m_tree.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QFile::rename(bin + QStringLiteral("/quorvel"), bin + QStringLiteral("/quorvel.real")));
+    {
+        QFile wrapper(bin + QStringLiteral("/quorvel"));
+        ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+        wrapper.write(QStringLiteral("#!/bin/sh\nexec setpriv --reuid=%1 --regid=%2 --clear-groups \"%3/quorvel.real\"\n")
+                          .arg(nobody->pw_uid)
+                          .arg(nobody->pw_gid)
+                          .arg(bin)
+                          .toUtf8());
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(bin + QStringLiteral("/quorvel")).constData(), 0755), 0);
+    ASSERT_EQ(system(QStringLiteral("chmod -R a+rX '%1'").arg(m_tree.path()).toUtf8().constData()), 0);
+
+    m_program = std::make_unique<RealProgram>(m_server, m_config.path());
+    m_program->environment().remove(QStringLiteral("HOME"));
+    m_program->environment().remove(QStringLiteral("XDG_CONFIG_HOME"));
+    const QByteArray savedBuild = qgetenv("QUORVEL_BUILD_DIR");
+    qputenv("QUORVEL_BUILD_DIR", QFile::encodeName(m_tree.path()));
+    QString why;
+    const bool started = m_program->start(&why);
+    qputenv("QUORVEL_BUILD_DIR", savedBuild);
+    ASSERT_TRUE(started) << why.toStdString();
+
+    // The Preferences window's opening cannot save the default file: the
+    // message comes up over it.
+    EXPECT_NE(m_program->waitForWindow(QStringLiteral("Preferences"), kWindowTimeoutMs), 0UL)
+        << m_program->standardError().toStdString();
+    EXPECT_NE(m_program->waitForWindow(QStringLiteral("Quorvel"), kWindowTimeoutMs), 0UL)
+        << "no message; standard error:\n" << m_program->standardError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home)) << "a home was made";
+    EXPECT_EQ(QFileInfo::exists(QStringLiteral("/.config")), rootConfigBefore) << "a folder was made under /";
+    m_program.reset();
 }
 
 } // namespace
