@@ -201,7 +201,14 @@ TEST_F(DamagedFiles, AHugePreferencesFileIsNotRead)
     const long peakKiB = statusKiB(m_program->pid(), "VmHWM");
     std::cout << "message after " << shownMs << " ms; peak memory " << peakKiB / 1024 << " MiB\n";
     EXPECT_GT(peakKiB, 0);
-    EXPECT_LT(peakKiB, 100 * 1024) << "peak memory " << peakKiB << " KiB";
+    // Reading the file whole costs gigabytes; the sanitizers' own shadow
+    // memory adds tens of megabytes to any program.
+#ifdef QUORVEL_SANITIZED
+    constexpr long kPeakLimitKiB = 400 * 1024;
+#else
+    constexpr long kPeakLimitKiB = 100 * 1024;
+#endif
+    EXPECT_LT(peakKiB, kPeakLimitKiB) << "peak memory " << peakKiB << " KiB";
 #ifndef QUORVEL_SANITIZED
     EXPECT_LT(shownMs, 5000) << "a start that reads the file whole takes many seconds";
 #endif
