@@ -67,7 +67,8 @@ using SoundFactory = std::function<std::shared_ptr<Sound>(const QString& path)>;
 SoundFactory setSoundFactory(SoundFactory factory);
 
 // The device backend: decodes the file, and gives it a buffer and a source
-// on the process's output device when there is one.
+// on the process's output device when there is one; nullptr, and why when
+// asked, when the file cannot be decoded or the device refuses it.
 std::shared_ptr<Sound> openDeviceSound(const QString& path, QString* why = nullptr);
 
 // Whether the process's output device is open and connected; opens it on the

@@ -1,7 +1,8 @@
 // The thirteen resource accessors and their caches: a sound is tried once
 // per run, whatever became of its file since; the splash picture is tried
 // on each call until it loads and then kept; with every file present each
-// accessor hands out one object; the shut-down empties the sound caches.
+// accessor hands out one object; the shut-down empties the sound caches; a
+// sound file that cannot be loaded is named once on standard error, with why.
 #include "app/resources.h"
 #include "framework/files.h"
 #include "framework/sound.h"
