@@ -3,6 +3,10 @@
 #include "framework/core/nil.h"
 #include "framework/files.h"
 
+#include <QDir>
+
+#include <cstdio>
+
 namespace {
 
 struct SoundCache {
@@ -28,6 +32,16 @@ SoundCache& cache(const char* name)
     throw fw::NilObjectException();
 }
 
+// A sound is tried once per run, so this says it once per file; the run
+// goes on without the sound.
+void saySoundFailed(const QString& file, const QString& why)
+{
+    const QString line = QStringLiteral("Quorvel: the sound file \"%1\" cannot be loaded: %2; it will not be heard.\n")
+                             .arg(QDir::toNativeSeparators(file), why.isEmpty() ? QStringLiteral("unknown reason") : why);
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
 std::shared_ptr<fw::Sound> accessSound(const char* name)
 {
     SoundCache& c = cache(name);
@@ -35,10 +49,15 @@ std::shared_ptr<fw::Sound> accessSound(const char* name)
         return c.permaSound;
     c.loaded = true;  // before any attempt: a failure is not retried
     const auto folder = fw::_GetApplicationBundleResources();
-    if (!folder)
+    if (!folder) {
+        saySoundFailed(QString::fromLatin1(name), QStringLiteral("there is no Resources folder"));
         return c.permaSound;
+    }
     const auto child = fw::nn(folder->Child(QString::fromLatin1(name)));
-    c.permaSound = child->OpenAsSound();
+    QString why;
+    c.permaSound = child->OpenAsSound(&why);
+    if (!c.permaSound)
+        saySoundFailed(child->path(), why);
     return c.permaSound;
 }
 

@@ -8,11 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +20,74 @@ namespace fw {
 namespace {
 
 QString g_resourcesOverride;
+PasswordHomeLookup g_passwordHome;
+
+// The configuration folder last asked for, and why it is not there (empty
+// when it is).
+struct ConfigFolder {
+    QString path;
+    QString problem;
+};
+ConfigFolder g_config;
+
+// The home folder that the password database gives the user running us.
+QString passwordHome()
+{
+    if (g_passwordHome)
+        return g_passwordHome();
+    const struct passwd* entry = getpwuid(getuid());
+    return entry && entry->pw_dir ? QFile::decodeName(entry->pw_dir) : QString();
+}
+
+// The user's home: $HOME when it is set, else the password database's. It
+// must be an existing folder other than the root of the file system, so the
+// settings never land in "/" or in a folder made up on the spot; empty, with
+// the reason, when it is not.
+QString usableHome(QString* why)
+{
+    const QString env = qEnvironmentVariable("HOME");
+    const bool fromEnv = !env.isEmpty();
+    const QString home = fromEnv ? env : passwordHome();
+    const QString clean = QDir::cleanPath(home);
+    QString what;
+    if (home.isEmpty())
+        what = QStringLiteral("HOME is not set and the password database gives none");
+    else if (!QDir::isAbsolutePath(home) || clean == QStringLiteral("/") || !QFileInfo(clean).isDir())
+        what = QStringLiteral("%1 gives \u201C%2\u201D%3")
+                   .arg(fromEnv ? QStringLiteral("HOME") : QStringLiteral("HOME is not set and the password database"),
+                        home,
+                        !QDir::isAbsolutePath(home) || clean == QStringLiteral("/") ? QString()
+                        : QFileInfo::exists(clean) ? QStringLiteral(", which is not a folder")
+                                                   : QStringLiteral(", which does not exist"));
+    if (what.isEmpty())
+        return clean;
+    *why = QStringLiteral("there is no home folder to keep the settings in (%1)").arg(what);
+    return {};
+}
+
+// Makes the folder and whatever parents it lacks, as mkdir -p does; the
+// system's reason for the first one that cannot be made (permission denied,
+// a read-only file system), or the file that stands in the way.
+QString makeFolder(const QString& path)
+{
+    QString at;
+    for (const QString& part : QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        at += QLatin1Char('/') + part;
+        const QByteArray name = QFile::encodeName(at);
+        if (mkdir(name.constData(), 0777) == 0)
+            continue;
+        const int error = errno;
+        struct stat st {};
+        if (stat(name.constData(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                continue;
+            return QStringLiteral("the folder \u201C%1\u201D cannot be made: \u201C%2\u201D is a file, not a folder")
+                .arg(path, at);
+        }
+        return QStringLiteral("the folder \u201C%1\u201D cannot be made: %2").arg(at, qt_error_string(error));
+    }
+    return {};
+}
 
 // Why a write failed. Qt gives "Unknown error" when the file system refused
 // a buffered write (disk full, file too large); the system's reason says more.
@@ -46,6 +114,9 @@ QString notAFile(const QFileInfo& info)
 // system's own (permission denied, read-only file system, no space left).
 QString folderProblem(const QString& folder)
 {
+    // The configuration folder says why it could not be made.
+    if (!g_config.problem.isEmpty() && QDir::cleanPath(folder) == QDir::cleanPath(g_config.path))
+        return g_config.problem;
     const QByteArray name = QFile::encodeName(folder);
     struct stat st {};
     if (stat(name.constData(), &st) != 0) {
@@ -144,11 +215,15 @@ std::shared_ptr<FolderItem> FolderItem::Parent() const
     return std::make_shared<FolderItem>(parent);
 }
 
-std::shared_ptr<Sound> FolderItem::OpenAsSound() const
+std::shared_ptr<Sound> FolderItem::OpenAsSound(QString* why) const
 {
-    if (!QFileInfo(m_path).isFile())
+    const QFileInfo info(m_path);
+    if (!info.isFile()) {
+        if (why)
+            *why = info.exists() ? QStringLiteral("it is not a file") : QStringLiteral("it is missing");
         return nullptr;
-    return openSound(m_path);
+    }
+    return openSound(m_path, why);
 }
 
 std::shared_ptr<Picture> FolderItem::OpenAsPicture() const
@@ -158,7 +233,7 @@ std::shared_ptr<Picture> FolderItem::OpenAsPicture() const
     return openPicture(m_path);
 }
 
-std::shared_ptr<TextInputStream> FolderItem::OpenAsTextFile() const
+std::shared_ptr<TextInputStream> FolderItem::OpenAsTextFile(qint64 maxBytes) const
 {
     m_error.clear();
     const QFileInfo info(m_path);
@@ -175,7 +250,14 @@ std::shared_ptr<TextInputStream> FolderItem::OpenAsTextFile() const
         return nullptr;
     }
     errno = 0;
-    QByteArray data = f.readAll();
+    // One byte past the limit tells a file that is too long, whatever its
+    // size said a moment ago.
+    QByteArray data = maxBytes >= 0 ? f.read(maxBytes + 1) : f.readAll();
+    if (f.error() == QFileDevice::NoError && maxBytes >= 0 && data.size() > maxBytes) {
+        m_error = QStringLiteral("it is too large (%1 bytes, more than %2)")
+                      .arg(QString::number(info.size()), QString::number(maxBytes));
+        return nullptr;
+    }
     if (f.error() != QFileDevice::NoError) {
         m_error = failure(f, errno);
         return nullptr;
@@ -212,11 +294,30 @@ std::shared_ptr<TextOutputStream> FolderItem::CreateTextFile() const
 
 QString configFolder()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (dir.isEmpty())
-        dir = QDir::homePath() + QStringLiteral("/.config/Quorvel");
-    QDir().mkpath(dir);
-    return dir;
+    ConfigFolder& c = g_config;
+    c.problem.clear();
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (QDir::isAbsolutePath(xdg)) {
+        c.path = QDir(xdg).filePath(QCoreApplication::applicationName());
+    } else {
+        const QString home = usableHome(&c.problem);
+        c.path = home.isEmpty() ? QString() : home + QStringLiteral("/.config/") + QCoreApplication::applicationName();
+    }
+    if (!c.path.isEmpty())
+        c.problem = makeFolder(c.path);
+    return c.path;
+}
+
+QString configFolderProblem()
+{
+    return g_config.problem;
+}
+
+PasswordHomeLookup setPasswordHomeLookup(PasswordHomeLookup lookup)
+{
+    PasswordHomeLookup old = std::move(g_passwordHome);
+    g_passwordHome = std::move(lookup);
+    return old;
 }
 
 std::shared_ptr<FolderItem> GetFolderItem(const QString& name, int /*pathType*/)
@@ -225,7 +326,10 @@ std::shared_ptr<FolderItem> GetFolderItem(const QString& name, int /*pathType*/)
         return nullptr;
     if (QDir::isAbsolutePath(name))
         return std::make_shared<FolderItem>(name);
-    return std::make_shared<FolderItem>(QDir(configFolder()).filePath(name));
+    const QString folder = configFolder();
+    if (folder.isEmpty())
+        return nullptr;
+    return std::make_shared<FolderItem>(QDir(folder).filePath(name));
 }
 
 std::shared_ptr<FolderItem> _GetApplicationBundleResources()

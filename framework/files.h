@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSaveFile;
@@ -63,10 +64,12 @@ public:
     std::shared_ptr<FolderItem> Parent() const;
 
     // Each gives nullptr when the file is missing or unreadable; a text file
-    // must be a regular file (see lastError).
-    std::shared_ptr<Sound> OpenAsSound() const;
+    // must be a regular file (see lastError). For a sound, why (when given)
+    // gets the reason.
+    std::shared_ptr<Sound> OpenAsSound(QString* why = nullptr) const;
     std::shared_ptr<Picture> OpenAsPicture() const;
-    std::shared_ptr<TextInputStream> OpenAsTextFile() const;
+    // A text file longer than maxBytes (when given) is not read.
+    std::shared_ptr<TextInputStream> OpenAsTextFile(qint64 maxBytes = -1) const;
     // Creates or replaces the file on Close; nullptr when it cannot: the
     // name is a folder, a named pipe or a device (never replaced), the file
     // is not writable, or its folder is missing or cannot be written.
@@ -89,7 +92,19 @@ std::shared_ptr<FolderItem> GetFolderItem(const QString& name, int pathType = 0)
 std::shared_ptr<FolderItem> _GetApplicationBundleResources();
 void setResourcesFolder(const QString& path);  // empty: back to the default
 
-// The configuration folder that bare names resolve to.
+// The configuration folder that bare names resolve to, made when missing:
+// $XDG_CONFIG_HOME/Quorvel when that is an absolute path, else
+// <home>/.config/Quorvel. The home is $HOME when set, else the password
+// database's; it must be an existing folder other than "/", or there is no
+// configuration folder (empty, and GetFolderItem gives no reference for a
+// bare name).
 QString configFolder();
+// Why the last configFolder() gave none or could not make it, in words that
+// follow "could not be saved: "; empty when it is there.
+QString configFolderProblem();
+
+// Tests stand in for the password database's home of the user.
+using PasswordHomeLookup = std::function<QString()>;
+PasswordHomeLookup setPasswordHomeLookup(PasswordHomeLookup lookup);
 
 } // namespace fw

@@ -39,11 +39,32 @@ QStringList splitLines(QString text)
     return lines;
 }
 
+// The printer of the whole run: the next print starts from the last one's
+// paper, orientation, margins and printer.
+std::shared_ptr<QPrinter>& keptPrinterSlot()
+{
+    static std::shared_ptr<QPrinter> printer;
+    return printer;
+}
+
+std::shared_ptr<QPrinter> keptPrinter()
+{
+    std::shared_ptr<QPrinter>& printer = keptPrinterSlot();
+    if (!printer) {
+        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer->setPageMargins(kMargins, QPageLayout::Point);
+    }
+    return printer;
+}
+
 } // namespace
 
-PageGraphics::PageGraphics(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width,
-                           int height)
-    : Graphics(painter.get(), width, height), m_printer(std::move(printer)), m_painter(std::move(painter))
+PageGraphics::PageGraphics(std::shared_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width,
+                           int height, bool reversed)
+    : Graphics(painter.get(), width, height),
+      m_printer(std::move(printer)),
+      m_painter(std::move(painter)),
+      m_reversed(reversed)
 {
 }
 
@@ -81,22 +102,30 @@ bool PageGraphics::Close()
         return m_printer->printerState() != QPrinter::Error;
     m_closed = true;
     const bool ended = m_painter->end();
-    return ended && m_printer->printerState() != QPrinter::Error &&
-           m_printer->printerState() != QPrinter::Aborted;
+    const bool ok = ended && m_printer->printerState() != QPrinter::Error &&
+                    m_printer->printerState() != QPrinter::Aborted;
+    // The next dialog shows the order chosen in this one.
+    if (m_reversed)
+        m_printer->setPageOrder(QPrinter::LastPageFirst);
+    return ok;
 }
 
 std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
 {
     if (error)
         error->clear();
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setPageMargins(kMargins, QPageLayout::Point);
+    std::shared_ptr<QPrinter> printer = keptPrinter();
+    // A job's own choices: every page, one copy.
+    printer->setPrintRange(QPrinter::AllPages);
+    printer->setPageRanges(QPageRanges());
+    printer->setCopyCount(1);
     bool accepted = false;
     if (dialogHook()) {
         accepted = dialogHook()(*printer);
     } else {
         QPrintDialog dialog(printer.get(), nullptr);
-        // The page range and the copies are honoured (see StyledTextPrinter);
+        // The page range, the copies and the page order are honoured (see
+        // StyledTextPrinter), duplex and colour mode by the print service;
         // a selection or a "current page" means nothing here.
         dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
                           QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
@@ -105,8 +134,14 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
     if (!accepted)
         return nullptr;
 
+    // The sheets are drawn last to first here; the print service must not
+    // turn them round a second time.
+    const bool reversed = printer->pageOrder() == QPrinter::LastPageFirst;
+    printer->setPageOrder(QPrinter::FirstPageFirst);
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(printer.get())) {
+        if (reversed)
+            printer->setPageOrder(QPrinter::LastPageFirst);
         if (error) {
             const QString file = printer->outputFileName();
             *error = file.isEmpty() ? QStringLiteral("the printer \"%1\" could not be started").arg(printer->printerName())
@@ -119,7 +154,12 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error)
     const QRectF area = printer->pageLayout().paintRect(QPageLayout::Point);
     const int width = int(std::floor(area.width()));
     const int height = int(std::floor(area.height()));
-    return std::make_shared<PageGraphics>(std::move(printer), std::move(painter), width, height);
+    return std::make_shared<PageGraphics>(std::move(printer), std::move(painter), width, height, reversed);
+}
+
+void resetKeptPrinter()
+{
+    keptPrinterSlot().reset();
 }
 
 PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook)
@@ -193,35 +233,45 @@ void StyledTextPrinter::drawLines(int x, int y, std::size_t from, std::size_t to
     painter->restore();
 }
 
+void StyledTextPrinter::plan(int y, int height)
+{
+    m_planned = true;
+    // Never below the foot of the printable area.
+    height = std::min(height, m_page->Height() - y);
+    std::vector<std::pair<std::size_t, std::size_t>> pages;
+    for (std::size_t next = 0; next < m_lines.size();) {
+        const std::size_t first = next;
+        double used = 0;
+        do {
+            const double h = m_lines[next].height;
+            if (used > 0 && used + h > height)
+                break;
+            used += h;
+            ++next;
+        } while (next < m_lines.size());
+        pages.emplace_back(first, next);
+    }
+    // The sheets of one copy, then the copies.
+    std::vector<std::pair<std::size_t, std::size_t>> copy;
+    for (std::size_t p = 0; p < pages.size(); ++p)
+        if (wanted(int(p) + 1))
+            for (int i = 0; i < m_pageCopies; ++i)
+                copy.push_back(pages[p]);
+    for (int c = 0; c < m_copies; ++c)
+        m_sheets.insert(m_sheets.end(), copy.begin(), copy.end());
+    if (m_page->reversed())
+        std::reverse(m_sheets.begin(), m_sheets.end());
+}
+
 void StyledTextPrinter::DrawBlock(int x, int y, int height)
 {
     nn(m_page);
-    if (m_next >= m_lines.size()) {
-        if (isEOF())
-            return;
-        // The next collated copy starts from the first line.
-        ++m_copy;
-        m_next = 0;
-        m_block = 0;
-    }
-    // Never below the foot of the printable area.
-    height = std::min(height, m_page->Height() - y);
-    const std::size_t first = m_next;
-    double used = 0;
-    do {
-        const double h = m_lines[m_next].height;
-        if (used > 0 && used + h > height)
-            break;
-        used += h;
-        ++m_next;
-    } while (m_next < m_lines.size());
-    if (!wanted(++m_block))
+    if (!m_planned)
+        plan(y, height);
+    if (m_sheet >= m_sheets.size())
         return;
-    for (int i = 0; i < m_pageCopies; ++i) {
-        if (i > 0)
-            m_page->NextPage();
-        drawLines(x, y, first, m_next);
-    }
+    const auto [from, to] = m_sheets[m_sheet++];
+    drawLines(x, y, from, to);
 }
 
 std::shared_ptr<StyledTextPrinter> styledTextPrinter(const EditField* field, PageGraphics* page, int width)

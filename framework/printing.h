@@ -8,9 +8,15 @@
 // printable height, so no line is ever cut at the foot or edge of a page.
 //
 // A block stands for one page. The printer honours the dialog's page range
-// (pages outside it are laid out but not drawn) and, when the printer does
+// (pages outside it are laid out but not drawn), its page order (with
+// "Reverse" the sheets come out last to first) and, when the printer does
 // not make copies itself (a PDF file), its copy count: collated copies print
-// the whole text again, uncollated ones repeat each page.
+// the whole text again, uncollated ones repeat each page. The pages are laid
+// out when the first block is drawn, at that block's place and height.
+//
+// One printer serves the whole run, so paper size, orientation, margins,
+// printer or file, page order and collation stay as the last print dialog
+// left them; each dialog opens on every page and one copy.
 //
 // NextPage asks for a new page; it starts when something is next drawn on a
 // sheet that has something on it already, so the page asked for after the
@@ -36,7 +42,8 @@ class EditField;
 
 class PageGraphics : public Graphics {
 public:
-    PageGraphics(std::unique_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width, int height);
+    PageGraphics(std::shared_ptr<QPrinter> printer, std::unique_ptr<QPainter> painter, int width, int height,
+                 bool reversed = false);
     ~PageGraphics() override;
 
     void NextPage();
@@ -47,13 +54,16 @@ public:
     // Sheets begun so far.
     int pageCount() const { return m_pages; }
     QPrinter* printer() const { return m_printer.get(); }
+    // Whether the dialog asked for the last page first.
+    bool reversed() const { return m_reversed; }
 
 protected:
     void beforePainting() override;
 
 private:
-    std::unique_ptr<QPrinter> m_printer;
+    std::shared_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;
+    bool m_reversed = false;
     bool m_pagePending = false;
     bool m_sheetUsed = false;
     bool m_closed = false;
@@ -69,6 +79,8 @@ std::shared_ptr<PageGraphics> OpenPrinterDialog(QString* error = nullptr);
 // would, may set it up (a PDF file, say), and returns false for Cancel.
 using PrinterDialogHook = std::function<bool(QPrinter&)>;
 PrinterDialogHook setPrinterDialogHook(PrinterDialogHook hook);
+// Tests start each case from a new printer, as a new run does.
+void resetKeptPrinter();
 
 class StyledTextPrinter {
 public:
@@ -83,8 +95,8 @@ public:
     // below y), the first with its top at y; at least one line, so a line
     // taller than a block still goes.
     void DrawBlock(int x, int y, int height);
-    // The framework's EOF: every line of every copy has been drawn.
-    bool isEOF() const { return m_next >= m_lines.size() && m_copy + 1 >= m_copies; }
+    // The framework's EOF: every sheet of every copy has been drawn.
+    bool isEOF() const { return m_planned ? m_sheet >= m_sheets.size() : m_lines.empty(); }
     // Lines laid out, and the height of each (page units).
     std::size_t lineCount() const { return m_lines.size(); }
 
@@ -96,14 +108,17 @@ private:
     };
     // Whether the page-th block (from 1) of a copy is to be printed.
     bool wanted(int page) const;
+    // Lays the text out in pages of that height and lists the sheets to
+    // print, in the order they come out.
+    void plan(int y, int height);
     void drawLines(int x, int y, std::size_t from, std::size_t to);
 
     PageGraphics* m_page;
     std::vector<std::unique_ptr<QTextLayout>> m_layouts;
     std::vector<Line> m_lines;
-    std::size_t m_next = 0;
-    int m_block = 0;             // blocks laid out in this copy
-    int m_copy = 0;              // the collated copy being printed, from 0
+    std::vector<std::pair<std::size_t, std::size_t>> m_sheets;  // lines [from, to) of each sheet
+    std::size_t m_sheet = 0;     // the next sheet to draw
+    bool m_planned = false;
     int m_copies = 1;            // collated copies this printer makes
     int m_pageCopies = 1;        // times each page is printed in a row
     std::vector<std::pair<int, int>> m_ranges;  // pages to print; empty: all

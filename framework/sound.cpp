@@ -3,6 +3,7 @@
 #include "framework/core/clock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
@@ -270,14 +271,35 @@ void Sound::setVolume(int volume)
     volumeChanged();
 }
 
-std::optional<DecodedSound> decodeSoundFile(const QString& path)
+std::optional<DecodedSound> decodeSoundFile(const QString& path, QString* why)
 {
+    QString ignored;
+    if (!why)
+        why = &ignored;
+    const QFileInfo entry(path);
+    if (!entry.exists()) {
+        *why = QStringLiteral("it is missing");
+        return std::nullopt;
+    }
+    if (!entry.isFile()) {
+        *why = QStringLiteral("it is not a file");
+        return std::nullopt;
+    }
+    if (entry.size() == 0) {
+        *why = QStringLiteral("it is empty");
+        return std::nullopt;
+    }
     SF_INFO info{};
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!file)
+    if (!file) {
+        *why = QStringLiteral("it is not a sound file that can be read (%1)")
+                   .arg(QString::fromUtf8(sf_strerror(nullptr)).trimmed());
         return std::nullopt;
+    }
     // Rates outside what any sound card plays are a damaged header.
     if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 384000) {
+        *why = info.channels < 1 ? QStringLiteral("its header gives %1 channels").arg(info.channels)
+                                 : QStringLiteral("its header gives a sample rate of %1 Hz").arg(info.samplerate);
         sf_close(file);
         return std::nullopt;
     }
@@ -302,20 +324,25 @@ std::optional<DecodedSound> decodeSoundFile(const QString& path)
         }
     }
     sf_close(file);
-    if (out.samples.empty())
+    if (out.samples.empty()) {
+        *why = QStringLiteral("it holds no sound after its header");
         return std::nullopt;
+    }
     return out;
 }
 
-std::shared_ptr<Sound> openDeviceSound(const QString& path)
+std::shared_ptr<Sound> openDeviceSound(const QString& path, QString* why)
 {
-    const std::optional<DecodedSound> decoded = decodeSoundFile(path);
+    const std::optional<DecodedSound> decoded = decodeSoundFile(path, why);
     if (!decoded)
         return nullptr;
     std::shared_ptr<Output> output = Output::shared();
     ALuint buffer = 0, source = 0;
-    if (output->live() && !upload(*decoded, &buffer, &source))
+    if (output->live() && !upload(*decoded, &buffer, &source)) {
+        if (why)
+            *why = QStringLiteral("the sound device refused it");
         return nullptr;
+    }
     return std::make_shared<DeviceSound>(decoded->durationMs(), std::move(output), buffer, source);
 }
 
@@ -324,9 +351,14 @@ bool soundDeviceAvailable()
     return Output::shared()->live();
 }
 
-std::shared_ptr<Sound> openSound(const QString& path)
+std::shared_ptr<Sound> openSound(const QString& path, QString* why)
 {
-    return factory() ? factory()(path) : openDeviceSound(path);
+    if (!factory())
+        return openDeviceSound(path, why);
+    std::shared_ptr<Sound> sound = factory()(path);
+    if (!sound && why)
+        *why = QStringLiteral("it could not be opened as a sound");
+    return sound;
 }
 
 SoundFactory setSoundFactory(SoundFactory f)

@@ -53,11 +53,13 @@ struct DecodedSound {
 
 // Decodes a sound file (WAV or any other format libsndfile reads); nothing
 // when it is missing, not a sound, truncated before its first sample or
-// empty. More than two channels are mixed down to one.
-std::optional<DecodedSound> decodeSoundFile(const QString& path);
+// empty, and then why, when asked, says which in a few words. More than two
+// channels are mixed down to one.
+std::optional<DecodedSound> decodeSoundFile(const QString& path, QString* why = nullptr);
 
-// Opens a sound file with the current factory; nullptr when unreadable.
-std::shared_ptr<Sound> openSound(const QString& path);
+// Opens a sound file with the current factory; nullptr when unreadable, and
+// then why, when asked, gets the reason.
+std::shared_ptr<Sound> openSound(const QString& path, QString* why = nullptr);
 
 using SoundFactory = std::function<std::shared_ptr<Sound>(const QString& path)>;
 // Replaces the factory (an empty one restores the device backend); returns
@@ -65,8 +67,9 @@ using SoundFactory = std::function<std::shared_ptr<Sound>(const QString& path)>;
 SoundFactory setSoundFactory(SoundFactory factory);
 
 // The device backend: decodes the file, and gives it a buffer and a source
-// on the process's output device when there is one.
-std::shared_ptr<Sound> openDeviceSound(const QString& path);
+// on the process's output device when there is one; nullptr, and why when
+// asked, when the file cannot be decoded or the device refuses it.
+std::shared_ptr<Sound> openDeviceSound(const QString& path, QString* why = nullptr);
 
 // Whether the process's output device is open and connected; opens it on the
 // first call.

@@ -8,6 +8,11 @@
 namespace prefs {
 namespace {
 
+// Far more than any preferences file holds (one line of 17 short fields);
+// a larger file is not read, so a huge one cannot stall the program or fill
+// its memory.
+constexpr qint64 kMaxPrefsBytes = 64 * 1024;
+
 QString shownPath(const fw::FolderItem& item)
 {
     return QDir::toNativeSeparators(item.path());
@@ -20,7 +25,7 @@ FileRead readPrefsFile()
     auto item = fw::GetFolderItem(fileName(), 0);
     if (!item || !item->Exists())
         return {};
-    auto in = item->OpenAsTextFile();
+    auto in = item->OpenAsTextFile(kMaxPrefsBytes);
     if (!in) {
         QString reason = item->lastError();
         if (reason.isEmpty())
@@ -36,8 +41,11 @@ FileRead readPrefsFile()
 bool writePrefsFile(const PestPrefs& record)
 {
     auto item = fw::GetFolderItem(fileName(), 0);
-    if (!item)
+    if (!item) {
+        fw::MsgBox(QStringLiteral("The preferences could not be saved: %1. Nothing was written.")
+                       .arg(fw::configFolderProblem()));
         return false;
+    }
     QString reason;
     if (auto out = item->CreateTextFile()) {
         for (const QString& piece : encodePieces(record))

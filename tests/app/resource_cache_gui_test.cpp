@@ -1,7 +1,8 @@
 // The thirteen resource accessors and their caches: a sound is tried once
 // per run, whatever became of its file since; the splash picture is tried
 // on each call until it loads and then kept; with every file present each
-// accessor hands out one object; the shut-down empties the sound caches.
+// accessor hands out one object; the shut-down empties the sound caches; a
+// sound file that cannot be loaded is named once on standard error, with why.
 #include "app/resources.h"
 #include "framework/files.h"
 #include "framework/sound.h"
@@ -14,6 +15,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -153,6 +158,144 @@ const FailedSound kFailedSounds[] = {
 
 INSTANTIATE_TEST_SUITE_P(Click, SoundTriedOnce, ::testing::ValuesIn(kFailedSounds),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What goes to standard error while it lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture()
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        if (m_file.open())
+            ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll());
+    }
+
+private:
+    void restore()
+    {
+        std::fflush(stderr);
+        if (m_saved >= 0) {
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+// The lines of a text that name a file.
+QStringList linesNaming(const QString& text, const QString& file)
+{
+    QStringList found;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (line.contains(QLatin1Char('"') + file + QLatin1Char('"')))
+            found << line;
+    return found;
+}
+
+// A 16-bit mono WAV header of our own: the rate and the data length as given.
+QByteArray wavHeader(quint32 rate, quint32 dataBytes)
+{
+    QByteArray h;
+    auto u32 = [&h](quint32 v) { for (int i = 0; i < 4; ++i) h.append(char((v >> (8 * i)) & 0xff)); };
+    auto u16 = [&h](quint16 v) { h.append(char(v & 0xff)); h.append(char(v >> 8)); };
+    h.append("RIFF");
+    u32(36 + dataBytes);
+    h.append("WAVEfmt ");
+    u32(16);
+    u16(1);         // PCM
+    u16(1);         // mono
+    u32(rate);
+    u32(rate * 2);  // bytes per second
+    u16(2);         // bytes per frame
+    u16(16);        // bits
+    h.append("data");
+    u32(dataBytes);
+    return h;
+}
+
+// Bytes from a fixed generator: no header of any sound format.
+QByteArray noise(int size)
+{
+    QByteArray bytes;
+    quint32 x = 2463534242u;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes.append(char(x & 0xff));
+    }
+    return bytes;
+}
+
+// A sound file that cannot be loaded is named once on standard error, with
+// the reason, and the accessor gives nil as before.
+struct DamagedSound {
+    const char* name;
+    QByteArray contents;  // what the file holds; "(missing)" takes it away
+    const char* reason;   // words the line must hold
+};
+
+void PrintTo(const DamagedSound& c, std::ostream* os) { *os << c.name; }
+
+class DamagedSoundNamed : public ResourceCache, public ::testing::WithParamInterface<DamagedSound> {};
+
+TEST_P(DamagedSoundNamed, OneLineNamesTheFileAndWhy)
+{
+    const DamagedSound& c = GetParam();
+    fw::setSoundFactory({});  // the real loader, reasons and all
+    take(QStringLiteral("s0"));
+    if (c.contents != "(missing)") {
+        QFile f(path(QStringLiteral("s0")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(c.contents), c.contents.size());
+    }
+    StandardErrorCapture err;
+    EXPECT_EQ(s0(), nullptr);
+    EXPECT_EQ(s0(), nullptr);
+    EXPECT_NE(s1(), nullptr) << "the other digits still load";
+    const QString text = err.text();
+    const QStringList lines = linesNaming(text, path(QStringLiteral("s0")));
+    ASSERT_EQ(lines.size(), 1) << "standard error:\n" << text.toStdString();
+    EXPECT_TRUE(lines.first().contains(QLatin1String(c.reason))) << lines.first().toStdString();
+    EXPECT_TRUE(linesNaming(text, path(QStringLiteral("s1"))).isEmpty()) << "a good file is not named";
+}
+
+const DamagedSound kDamagedSounds[] = {
+    {"Missing", "(missing)", "it is missing"},
+    {"Empty", QByteArray(), "it is empty"},
+    {"Noise", noise(8000), "not a sound file"},
+    {"HeaderOnly", QByteArray("RIFF\x04\x00\x00\x00WAVEjunk and more junk", 30), "not a sound file"},
+    {"AbsurdRate", wavHeader(3, 2000) + QByteArray(2000, '\x10'), "sample rate of 3 Hz"},
+    {"NoSamples", wavHeader(44100, 0), "no sound"},
+};
+
+INSTANTIATE_TEST_SUITE_P(s0, DamagedSoundNamed, ::testing::ValuesIn(kDamagedSounds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ResourceCache, EachSoundIsNamedWhenThereIsNoResourcesFolder)
+{
+    fw::setResourcesFolder(path(QStringLiteral("missing")));
+    StandardErrorCapture err;
+    for (const NamedSound& s : kSounds) {
+        EXPECT_EQ(s.get(), nullptr);
+        EXPECT_EQ(s.get(), nullptr);
+    }
+    const QString text = err.text();
+    for (const NamedSound& s : kSounds) {
+        const QStringList lines = linesNaming(text, QLatin1String(s.file));
+        ASSERT_EQ(lines.size(), 1) << s.file << "; standard error:\n" << text.toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String("no Resources folder"))) << lines.first().toStdString();
+    }
+}
 
 // The picture is tried again on each call while it cannot be loaded.
 struct LatePicture {

@@ -1,8 +1,11 @@
 // Text files: byte-exact round trip, replacing, folders that cannot be
 // written, the configuration folder behind bare names, and the atomic save
 // surviving a disk that fills up during the write (failures injected into
-// a child process by strace).
+// a child process by strace); where the configuration folder goes without
+// HOME, and why it cannot be made; a read with a size limit.
 #include "framework/files.h"
+#include "tests/support/private_config.h"
+#include "tests/support/root_file_access.h"
 #include "tests/support/traced_child.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +22,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -179,6 +184,126 @@ TEST(TextFiles, BareNameLivesInTheConfigFolder)
     EXPECT_TRUE(QFileInfo(dir.path() + QStringLiteral("/Quorvel")).isDir()) << "the folder is made";
     EXPECT_FALSE(item->Exists());
     EXPECT_EQ(fw::GetFolderItem(QString()), nullptr);
+}
+
+// Where the settings go: never under "/", never into a home made up on the
+// spot, and a reason when there is nowhere to keep them.
+TEST(TextFiles, SettingsFolderComesFromAUsableHome)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString other = dir.filePath(QStringLiteral("other"));
+    const QString missing = dir.filePath(QStringLiteral("gone"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    ASSERT_TRUE(QDir().mkpath(other));
+    {
+        QFile file(dir.filePath(QStringLiteral("file")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const bool rootConfigBefore = QFileInfo::exists(QStringLiteral("/.config/Quorvel"));
+
+    struct Case {
+        const char* name;
+        std::optional<QString> homeVar, xdgVar;
+        QString passwordHome;
+        QString folder;      // where PREFS goes; empty: no reference at all
+        const char* reason;  // words of the reason when there is none
+    };
+    const std::optional<QString> unset;
+    const Case cases[] = {
+        {"HOME unset: the password database's home", unset, unset, home, home + QStringLiteral("/.config/Quorvel"), ""},
+        {"HOME empty: the same", QString(), QString(), home, home + QStringLiteral("/.config/Quorvel"), ""},
+        {"HOME set: HOME", other, unset, home, other + QStringLiteral("/.config/Quorvel"), ""},
+        {"XDG_CONFIG_HOME set: it", unset, other + QStringLiteral("/cfg"), home, other + QStringLiteral("/cfg/Quorvel"), ""},
+        {"a relative XDG_CONFIG_HOME is left aside", unset, QStringLiteral("cfg"), home, home + QStringLiteral("/.config/Quorvel"), ""},
+        {"the password database gives /", unset, unset, QStringLiteral("/"), QString(), "gives \u201C/\u201D"},
+        {"HOME is /", QStringLiteral("/"), unset, home, QString(), "HOME gives \u201C/\u201D"},
+        {"HOME is //", QStringLiteral("//"), unset, home, QString(), "HOME gives \u201C//\u201D"},
+        {"the password database gives a missing folder", unset, unset, missing, QString(), "which does not exist"},
+        {"HOME is a file", dir.filePath(QStringLiteral("file")), unset, home, QString(), "which is not a folder"},
+        {"the password database gives nothing", unset, unset, QString(), QString(), "gives none"},
+        {"a relative home", QStringLiteral("somewhere"), unset, home, QString(), "HOME gives \u201Csomewhere\u201D"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        quorvel::test::ConfigEnvironment env;
+        env.set("HOME", c.homeVar);
+        env.set("XDG_CONFIG_HOME", c.xdgVar);
+        const QString passwordHome = c.passwordHome;
+        fw::setPasswordHomeLookup([passwordHome] { return passwordHome; });
+        const auto item = fw::GetFolderItem(QStringLiteral("PREFS"));
+        if (c.folder.isEmpty()) {
+            EXPECT_EQ(item, nullptr) << item->path().toStdString();
+            EXPECT_TRUE(fw::configFolderProblem().contains(QStringLiteral("no home folder")))
+                << fw::configFolderProblem().toStdString();
+            EXPECT_TRUE(fw::configFolderProblem().contains(QString::fromUtf8(c.reason)))
+                << fw::configFolderProblem().toStdString();
+        } else {
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->path(), c.folder + QStringLiteral("/PREFS"));
+            EXPECT_TRUE(QFileInfo(c.folder).isDir()) << "the folder is made";
+            EXPECT_EQ(fw::configFolderProblem(), QString());
+        }
+        EXPECT_FALSE(QFileInfo::exists(missing)) << "no home is made up";
+    }
+    EXPECT_EQ(QFileInfo::exists(QStringLiteral("/.config/Quorvel")), rootConfigBefore) << "nothing under /";
+}
+
+// A configuration folder that cannot be made says why, not "does not exist".
+TEST(TextFiles, SettingsFolderThatCannotBeMadeSaysWhy)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    const QString file = dir.filePath(QStringLiteral("file"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0500), 0);
+    QFile blocker(file);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    struct Case {
+        const char* name;
+        QString xdg;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"permission denied", locked + QStringLiteral("/cfg"),
+         QStringLiteral("the folder \u201C%1/cfg\u201D cannot be made: Permission denied").arg(locked)},
+        {"a file in the way", file + QStringLiteral("/cfg"),
+         QStringLiteral("\u201C%1\u201D is a file, not a folder").arg(file)},
+        {"the folder itself is a file", file,
+         QStringLiteral("\u201C%1\u201D is a file, not a folder").arg(file)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        quorvel::test::ConfigEnvironment env;
+        quorvel::test::WithoutRootFileAccess lowered;
+        env.set("XDG_CONFIG_HOME", c.xdg);
+        const auto item = fw::GetFolderItem(QStringLiteral("PREFS"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_TRUE(fw::configFolderProblem().contains(c.reason)) << fw::configFolderProblem().toStdString();
+        EXPECT_EQ(item->CreateTextFile(), nullptr);
+        EXPECT_TRUE(item->lastError().contains(c.reason)) << item->lastError().toStdString();
+        EXPECT_FALSE(item->lastError().contains(QStringLiteral("does not exist"))) << item->lastError().toStdString();
+    }
+    chmod(QFile::encodeName(locked).constData(), 0700);
+}
+
+// A text file read with a limit: the limit itself reads, a byte more does not.
+TEST(TextFiles, ReadWithALimit)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("t"));
+    writeBytes(path, QByteArray(100, 'a'));
+    auto item = fw::GetFolderItem(path);
+    auto in = item->OpenAsTextFile(100);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->ReadAll(), QString(100, QLatin1Char('a')));
+    EXPECT_EQ(item->OpenAsTextFile(99), nullptr);
+    EXPECT_EQ(item->lastError(), QStringLiteral("it is too large (100 bytes, more than 99)"));
 }
 
 // A disk that fills up during the save: strace makes write() fail with

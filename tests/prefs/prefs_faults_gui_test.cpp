@@ -1,9 +1,11 @@
 // Preferences files that cannot be written or read: a read-only
 // configuration folder, a "PREFS" that is a folder, a named pipe or a link
 // to /dev/null, and a disk that fills up while "OK" saves (write() failed by
-// strace in a child process). Each time a message names the file and the
-// true reason, an existing file keeps every byte, "OK" keeps the dialog open
-// with what was typed, and the program goes on and can still be quit.
+// strace in a child process); a file far too large to read; no home to
+// keep the settings in, or a folder that cannot be made. Each time a message
+// names the file and the true reason, an existing file keeps every byte,
+// "OK" keeps the dialog open with what was typed, and the program goes on
+// and can still be quit.
 #include "app/startup.h"
 #include "estimation/window1.h"
 #include "prefs/window2.h"
@@ -14,11 +16,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -213,6 +217,125 @@ TEST_F(PrefsFaults, PrefsThatIsNoFileIsNeverTouched)
         QDir(prefsPath()).removeRecursively();
         QFile::remove(prefsPath());
     }
+}
+
+// The process's memory, in KiB, from /proc/self/status: "VmRSS" now,
+// "VmHWM" its peak since the last resetPeakMemory().
+long memoryKiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+// A "PREFS" far larger than any preferences file (here 1 GiB, sparse, with a
+// good record at its head) is not read: the window opens at once with its
+// built-in values, a message names the file and says it is too large, and
+// the file stays as it is.
+TEST_F(PrefsFaults, HugePrefsIsNotReadWhole)
+{
+    writePrefs(kStored);
+    constexpr qint64 kSize = qint64(1) << 30;
+    ASSERT_TRUE(QFile::resize(prefsPath(), kSize));
+    if (!resetPeakMemory())
+        GTEST_SKIP() << "the peak memory cannot be reset here";
+    const long before = memoryKiB("VmRSS:");
+    QElapsedTimer clock;
+    clock.start();
+    Window1* w = Window1::instance();
+    const qint64 ms = clock.elapsed();
+    const long grown = memoryKiB("VmHWM:") - before;
+    EXPECT_LT(ms, 1000) << "the window took " << ms << " ms";
+    EXPECT_LT(grown, 100 * 1024) << "memory grew by " << grown << " KiB";
+    ASSERT_FALSE(messages.isEmpty());
+    for (const QString& m : messages)
+        EXPECT_TRUE(m.contains(prefsPath()) && m.contains(QStringLiteral("too large"))) << m.toStdString();
+    EXPECT_EQ(w->successkey, 49) << "nothing is taken from it";
+    EXPECT_EQ(w->EditField1()->Text(), QStringLiteral("50"));
+
+    // The Preferences window shows its own values, and Cancel leaves the
+    // file alone.
+    answer(kPrefsWindow, [](fw::Window* d) {
+        auto* dialog = dynamic_cast<Window2*>(d);
+        EXPECT_EQ(dialog->EditField1()->Text(), QStringLiteral("50"));
+        EXPECT_EQ(dialog->tempsuccesskey, 121);
+        dialog->PushButton5()->click();
+    });
+    w->PushButton6()->click();
+    EXPECT_EQ(QFileInfo(prefsPath()).size(), kSize);
+    QFile f(prefsPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.read(kStored.size()), kStored);
+}
+
+// No usable home, or a configuration folder that cannot be made: the
+// message says so, the Preferences window still shows its defaults, and
+// nothing is written anywhere else.
+TEST_F(PrefsFaults, NowhereToKeepTheSettingsIsSaid)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("file"));
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    {
+        QFile blocker(file);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0500), 0);
+    const bool rootConfigBefore = QFileInfo::exists(QStringLiteral("/.config/Quorvel"));
+
+    struct Case {
+        const char* name;
+        std::optional<QString> xdg;
+        QString passwordHome;
+        QString said;  // what the message must hold
+    };
+    const Case cases[] = {
+        {"no HOME, and / in the password database", std::nullopt, QStringLiteral("/"),
+         QStringLiteral("The preferences could not be saved: there is no home folder to keep the settings in "
+                        "(HOME is not set and the password database gives \u201C/\u201D)")},
+        {"a file in the way", file, QString(),
+         QStringLiteral("\u201C%1\u201D is a file, not a folder").arg(file)},
+        {"permission denied", locked + QStringLiteral("/cfg"), QString(),
+         QStringLiteral("the folder \u201C%1/cfg\u201D cannot be made: Permission denied").arg(locked)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        quorvel::test::ConfigEnvironment env;
+        WithoutRootFileAccess lowered;
+        env.set("HOME", std::nullopt);
+        env.set("XDG_CONFIG_HOME", c.xdg);
+        const QString passwordHome = c.passwordHome;
+        fw::setPasswordHomeLookup([passwordHome] { return passwordHome; });
+        int shows = 0;
+        answer(kPrefsWindow, [&](fw::Window* d) {
+            ++shows;
+            EXPECT_EQ(dynamic_cast<Window2*>(d)->EditField1()->Text(), QStringLiteral("50"));
+            d->control<fw::PushButton>(QStringLiteral("PushButton5"))->click();
+        });
+        Window1* w = Window1::instance();
+        EXPECT_EQ(shows, 1);
+        ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+        EXPECT_TRUE(messages[0].contains(c.said)) << messages[0].toStdString();
+        EXPECT_FALSE(messages[0].contains(QStringLiteral("does not exist"))) << messages[0].toStdString();
+        EXPECT_EQ(w->EditField1()->Text(), QStringLiteral("50"));
+        fw::Window::releaseAll();
+    }
+    EXPECT_EQ(QFileInfo::exists(QStringLiteral("/.config/Quorvel")), rootConfigBefore) << "nothing under /";
+    EXPECT_EQ(QDir(locked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+    chmod(QFile::encodeName(locked).constData(), 0700);
 }
 
 // The disk-full test's child: started with these variables, it opens the

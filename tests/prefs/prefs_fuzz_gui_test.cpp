@@ -32,7 +32,8 @@ TEST_F(PrefsFuzz, ThousandFilesThroughBothReadersAndBack)
         const QByteArray bytes = fuzz.next();
         writePrefs(bytes);
         const QString file = QString::fromUtf8(bytes);
-        const bool header = prefs::hasHeader(file);
+        // A file over 64 KiB is not read, whatever its head says.
+        const bool header = prefs::hasHeader(file) && bytes.size() <= 64 * 1024;
         withHeader += header;
         auto whole = [&](int n) { return fw::CInt32(fw::CDbl(fw::NthField(file, QStringLiteral("\t"), n))); };
         auto volume = [&](int n) { return std::clamp(whole(n), 0, 100); };

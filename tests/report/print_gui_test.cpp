@@ -1,8 +1,9 @@
 // "Print" through a PDF read back with pdftotext: every line of a 200-row
 // report once, in order, in its place on its page, on every paper size and
 // orientation, pages of whole lines only and no empty sheet at the end; the
-// dialog's copies and page range; edits printed; long lines wrapped; a
-// cancelled or failed print loses nothing.
+// dialog's copies, page range and page order; the next print starts from
+// the last one's paper; edits printed; long lines wrapped; a cancelled or
+// failed print loses nothing.
 #include "estimation/core/report_text.h"
 #include "framework/core/background.h"
 #include "tests/report/report_fixture.h"
@@ -182,15 +183,21 @@ TEST_F(Print, CopiesAndPageRangesAsTheDialogSays)
         int copies;
         bool collate;
         int from, to;  // 0, 0: every page
+        bool reverse;  // "Reverse": the last page first
         std::vector<int> sheets;  // the report page on each sheet printed
     };
     const Case cases[] = {
-        {"two collated copies", 2, true, 0, 0, {1, 2, 3, 1, 2, 3}},
-        {"two copies, not collated", 2, false, 0, 0, {1, 1, 2, 2, 3, 3}},
-        {"pages 1 to 1, two copies", 2, true, 1, 1, {1, 1}},
-        {"pages 2 to 3", 1, true, 2, 3, {2, 3}},
-        {"page 3, three copies not collated", 3, false, 3, 3, {3, 3, 3}},
-        {"pages 2 to 9 of three", 1, true, 2, 9, {2, 3}},
+        {"two collated copies", 2, true, 0, 0, false, {1, 2, 3, 1, 2, 3}},
+        {"two copies, not collated", 2, false, 0, 0, false, {1, 1, 2, 2, 3, 3}},
+        {"pages 1 to 1, two copies", 2, true, 1, 1, false, {1, 1}},
+        {"pages 2 to 3", 1, true, 2, 3, false, {2, 3}},
+        {"page 3, three copies not collated", 3, false, 3, 3, false, {3, 3, 3}},
+        {"pages 2 to 9 of three", 1, true, 2, 9, false, {2, 3}},
+        {"reverse", 1, true, 0, 0, true, {3, 2, 1}},
+        {"reverse, two collated copies", 2, true, 0, 0, true, {3, 2, 1, 3, 2, 1}},
+        {"reverse, two copies not collated", 2, false, 0, 0, true, {3, 3, 2, 2, 1, 1}},
+        {"reverse, pages 1 to 2", 1, true, 1, 2, true, {2, 1}},
+        {"first page first again", 1, true, 0, 0, false, {1, 2, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,6 +205,7 @@ TEST_F(Print, CopiesAndPageRangesAsTheDialogSays)
             printer.setPageSize(QPageSize(QPageSize::Letter));
             printer.setCopyCount(c.copies);
             printer.setCollateCopies(c.collate);
+            printer.setPageOrder(c.reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
             if (c.from) {
                 printer.setPrintRange(QPrinter::PageRange);
                 printer.setFromTo(c.from, c.to);
@@ -211,6 +219,76 @@ TEST_F(Print, CopiesAndPageRangesAsTheDialogSays)
         }
     }
     EXPECT_EQ(window()->EditField1()->Text(), report);
+}
+
+// What the printer held when the dialog opened.
+struct DialogStart {
+    QPageSize::PageSizeId paper;
+    QPageLayout::Orientation orientation;
+    QMarginsF margins;  // points
+    QPrinter::PageOrder order;
+    int copies;
+    QPrinter::PrintRange range;
+};
+
+TEST_F(Print, TheNextPrintStartsFromTheLastOnesPaper)
+{
+    window()->EditField1()->setText(reportWithRows(100));
+    std::vector<DialogStart> starts;
+    // The fixture has set the PDF file by now; nothing else of the dialog.
+    auto record = [&starts](QPrinter& printer) {
+        const QPageLayout layout = printer.pageLayout();
+        starts.push_back({layout.pageSize().id(), layout.orientation(), layout.margins(QPageLayout::Point),
+                          printer.pageOrder(), printer.copyCount(), printer.printRange()});
+    };
+    // The first print: A4 landscape, wider margins, reversed, pages 1 to 2,
+    // two copies.
+    setUpPrinter = [&](QPrinter& printer) {
+        record(printer);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setPageMargins(QMarginsF(40, 30, 40, 30), QPageLayout::Point);
+        printer.setPageOrder(QPrinter::LastPageFirst);
+        printer.setCopyCount(2);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(1, 2);
+    };
+    int pages = 0;
+    printed(&pages);
+    EXPECT_EQ(pages, 4);
+    // The second and third: the dialog answered as it opens.
+    setUpPrinter = record;
+    const std::vector<PrintedLine> second = printed(&pages);
+    printed(&pages);
+    ASSERT_EQ(starts.size(), 3u);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(starts[i].paper, QPageSize::A4);
+        EXPECT_EQ(starts[i].orientation, QPageLayout::Landscape);
+        EXPECT_NEAR(starts[i].margins.left(), 40, 0.5);
+        EXPECT_NEAR(starts[i].margins.top(), 30, 0.5);
+        EXPECT_EQ(starts[i].order, QPrinter::LastPageFirst) << "Reverse stays ticked";
+        // A job's own choices start afresh.
+        EXPECT_EQ(starts[i].copies, 1);
+        EXPECT_EQ(starts[i].range, QPrinter::AllPages);
+    }
+    // The paper of the PDF itself, and the pages last to first on it.
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdfPath});
+    ASSERT_TRUE(info.waitForFinished(10000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(out);
+    ASSERT_TRUE(size.hasMatch()) << out.toStdString();
+    EXPECT_NEAR(size.captured(1).toDouble(), 841.9, 1.0);
+    EXPECT_NEAR(size.captured(2).toDouble(), 595.3, 1.0);
+    // Reversed: the sheets of a print in page order, last to first.
+    const int reversedPages = pages;
+    ASSERT_GE(reversedPages, 2);
+    setUpPrinter = [](QPrinter& printer) { printer.setPageOrder(QPrinter::FirstPageFirst); };
+    const std::vector<PrintedLine> forward = printed(&pages);
+    ASSERT_EQ(pages, reversedPages);
+    for (int sheet = 1; sheet <= pages; ++sheet)
+        EXPECT_EQ(texts(second, sheet), texts(forward, pages + 1 - sheet)) << "sheet " << sheet;
 }
 
 TEST_F(Print, EditsAndLongLinesArePrinted)

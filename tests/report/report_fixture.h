@@ -142,6 +142,7 @@ protected:
     void TearDown() override
     {
         fw::Window::releaseAll();
+        fw::resetKeptPrinter();
         fw::setMsgBoxHook(previousMsgBox);
         fw::setSaveDialogHook(previousSave);
         fw::setPrinterDialogHook(previousPrint);

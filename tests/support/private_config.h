@@ -4,12 +4,16 @@
 // or writes the user's settings. Suites derive from it instead of
 // ::testing::Test.
 
+#include "framework/files.h"
+
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 class PrivateConfigTest : public ::testing::Test {
 protected:
@@ -26,3 +30,38 @@ protected:
 private:
     static inline std::unique_ptr<QTemporaryDir> s_config;
 };
+
+namespace quorvel::test {
+
+// HOME and XDG_CONFIG_HOME as a case sets them, and the password
+// database's home as the case gives it; all put back afterwards.
+class ConfigEnvironment {
+public:
+    ConfigEnvironment() : m_home(save("HOME")), m_xdg(save("XDG_CONFIG_HOME")) {}
+    ~ConfigEnvironment()
+    {
+        restore("HOME", m_home);
+        restore("XDG_CONFIG_HOME", m_xdg);
+        fw::setPasswordHomeLookup({});
+    }
+    void set(const char* name, const std::optional<QString>& value)
+    {
+        restore(name, value ? std::optional<QByteArray>(QFile::encodeName(*value)) : std::nullopt);
+    }
+
+private:
+    static std::optional<QByteArray> save(const char* name)
+    {
+        return qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt;
+    }
+    static void restore(const char* name, const std::optional<QByteArray>& value)
+    {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    std::optional<QByteArray> m_home, m_xdg;
+};
+
+} // namespace quorvel::test
