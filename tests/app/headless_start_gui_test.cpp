@@ -63,6 +63,10 @@ constexpr QRgb kContentGrey = 0xffbfbfbf;
 const QRect kPlot(9, 13, 550, 387);
 const QRect kGettingStarted(570, 13, 315, 243);
 const QPoint kPrintSave(789 + 40, 198 + 10);
+// A point of the screen that no window covers at these tests' stages: the
+// pointer rests there while keys are typed, so that they reach a window only
+// through the keyboard focus.
+const QPoint kBareDesktop(5, 1015);
 constexpr uint32_t kControl = 0xffe3;  // X keysyms
 constexpr uint32_t kKeyQ = 0x71;
 constexpr uint32_t kKeyY = 0x79;
@@ -532,30 +536,32 @@ protected:
         XSetIOErrorHandler(reportLostServer);
     }
 
-    // The managed window with this exact title, or 0 after the time.
+    // The program's viewable window with this exact title, whether a window
+    // manager framed it or not, or 0 after the time.
     unsigned long waitForClient(const QString& title)
     {
-        const Atom list = XInternAtom(m_display, "_NET_CLIENT_LIST", False);
         const QDeadlineTimer deadline(kStartMs);
         do {
-            Atom type = 0;
-            int format = 0;
-            unsigned long count = 0, after = 0;
-            unsigned char* data = nullptr;
-            unsigned long found = 0;
-            if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), list, 0, 1024, False, XA_WINDOW, &type,
-                                   &format, &count, &after, &data) == Success && data) {
-                const auto* windows = reinterpret_cast<const unsigned long*>(data);
-                for (unsigned long i = 0; i < count && !found; ++i)
-                    if (windowName(m_display, windows[i]) == title)
-                        found = windows[i];
-                XFree(data);
+            // A framed window is a child of its frame, a top-level window.
+            for (unsigned long top : topLevelWindows(m_display)) {
+                if (windowName(m_display, top) == title)
+                    return top;
+                ::Window root = 0, parent = 0, *children = nullptr;
+                unsigned int count = 0;
+                unsigned long found = 0;
+                if (XQueryTree(m_display, top, &root, &parent, &children, &count)) {
+                    for (unsigned int i = 0; i < count && !found; ++i)
+                        if (windowName(m_display, children[i]) == title)
+                            found = children[i];
+                    if (children)
+                        XFree(children);
+                }
+                if (found)
+                    return found;
             }
-            if (found)
-                return found;
             QThread::msleep(20);
         } while (!deadline.hasExpired() && m_script.state() == QProcess::Running);
-        ADD_FAILURE() << "no managed window named \"" << title.toStdString() << "\"";
+        ADD_FAILURE() << "no window named \"" << title.toStdString() << "\"";
         return 0;
     }
 
@@ -696,7 +702,7 @@ protected:
 TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirst)
 {
     const QString socket = start(true);
-    ASSERT_EQ(socket, usualSocket());
+    ASSERT_EQ(socket.toStdString(), usualSocket().toStdString());
     ASSERT_NO_FATAL_FAILURE(connect(socket));
     const unsigned long main = waitForClient(kMainTitle);
     ASSERT_NE(main, 0UL);
@@ -705,7 +711,7 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     // A title bar, and the window moves with it.
     const QRect before = clientRect(main);
     const QRect frame = frameRect(main);
-    ASSERT_GE(before.top() - frame.top(), 12) << "no title bar over the main window";
+    EXPECT_GE(before.top() - frame.top(), 12) << "no title bar over the main window";
 
     m_rfb->drag(QPoint(before.center().x(), frame.top() + 5), QPoint(before.center().x() + 60, frame.top() + 45));
     const QDeadlineTimer moving(3000);
@@ -726,6 +732,7 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     ASSERT_NE(m_rfb->screen().copy(startButton), idle) << "Start did not run";
     const QRect history = historyTextArea(0).translated(origin);
     ASSERT_EQ(textRows(m_rfb->screen().copy(history)), 0);
+    m_rfb->pointer(kBareDesktop, false);
     m_rfb->tap(kKeyY);
     const QDeadlineTimer trial(3000);
     while (textRows(m_rfb->screen().copy(history)) == 0 && !trial.hasExpired())
@@ -740,6 +747,7 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     EXPECT_FALSE(frameRect(output).intersects(kPlot.translated(origin)))
         << "the Output window covers the plot";
     beforeTheEnd();
+    m_rfb->pointer(kBareDesktop, false);
     m_rfb->key(kControl, true);
     m_rfb->tap(kKeyQ);
     m_rfb->key(kControl, false);
@@ -765,6 +773,7 @@ TEST_F(HeadlessStart, AtTheFirstStartThePreferencesLeaveTheControlsInSightAndTak
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(prefsFrame)) << "the Preferences are partly off the screen";
 
     beforeTheEnd();
+    m_rfb->pointer(kBareDesktop, false);
     m_rfb->key(kControl, true);
     m_rfb->tap(kKeyQ);
     m_rfb->key(kControl, false);
@@ -804,7 +813,7 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
         m_out.clear();
         const QString socket = start(true);
         const QString expected = c.usual == Usual::HeldByAnother ? usualSocket() + QStringLiteral("-2") : usualSocket();
-        EXPECT_EQ(socket, expected);
+        EXPECT_EQ(socket.toStdString(), expected.toStdString());
         if (c.usual == Usual::HeldByAnother) {
             EXPECT_TRUE(m_out.contains((usualSocket() + QStringLiteral(" is taken")).toLocal8Bit())) << m_out.toStdString();
         }
