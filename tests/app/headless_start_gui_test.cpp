@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <ostream>
 #include <map>
 #include <memory>
 #include <vector>
@@ -293,6 +294,11 @@ private:
 // let in, or the probe itself failed.
 enum class Probe { Refused, LetIn, Failed };
 
+std::ostream& operator<<(std::ostream& out, Probe p)
+{
+    return out << (p == Probe::Refused ? "refused" : p == Probe::LetIn ? "let in" : "the probe failed");
+}
+
 // Runs `attempt` in a child process as user nobody; it returns true when
 // the route let it in.
 template <typename Attempt>
@@ -439,6 +445,12 @@ int reportLostServer(Display*)
     std::_Exit(1);
 }
 
+// Windows come and go while the test reads them: such errors are not fatal.
+int ignoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 class HeadlessStart : public ::testing::Test {
 protected:
     void SetUp() override
@@ -534,6 +546,7 @@ protected:
         ASSERT_NE(m_display, nullptr) << "no X connection with the program's cookie";
         g_script = &m_script;
         XSetIOErrorHandler(reportLostServer);
+        XSetErrorHandler(ignoreXError);
     }
 
     // The program's viewable window with this exact title, whether a window
