@@ -97,6 +97,19 @@ int unixSocket(const QString& path)
     return -1;
 }
 
+// Polls until `done` holds; false when it still does not after timeoutMs.
+template <typename Done>
+bool waitUntil(Done done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
 // A VNC viewer of the least kind: RFB 3.8 with no security type (the socket's
 // mode is the lock), raw 32-bit pixels, keys and the pointer.
 class RfbClient {
@@ -637,6 +650,15 @@ protected:
         g_script = nullptr;
     }
 
+    // Ctrl+Q through the viewer, the pointer on the bare desktop.
+    void typeCtrlQ()
+    {
+        m_rfb->pointer(kBareDesktop, false);
+        m_rfb->key(kControl, true);
+        m_rfb->tap(kKeyQ);
+        m_rfb->key(kControl, false);
+    }
+
     // Waits until the script ends; its exit status, or -1.
     int waitForEnd(int timeoutMs)
     {
@@ -727,9 +749,7 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     EXPECT_GE(before.top() - frame.top(), 12) << "no title bar over the main window";
 
     m_rfb->drag(QPoint(before.center().x(), frame.top() + 5), QPoint(before.center().x() + 60, frame.top() + 45));
-    const QDeadlineTimer moving(3000);
-    while (clientRect(main).topLeft() == before.topLeft() && !moving.hasExpired())
-        QThread::msleep(20);
+    waitUntil([&] { return clientRect(main).topLeft() != before.topLeft(); }, 3000);
     EXPECT_EQ(clientRect(main).topLeft() - before.topLeft(), QPoint(60, 40)) << "dragged by its title bar";
 
     // Start clicked through the viewer, then the success key: a trial.
@@ -739,17 +759,12 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     const QRect startButton = QRect(586, 198, 80, 20).translated(origin);
     const QImage idle = m_rfb->screen().copy(startButton);
     m_rfb->click(origin + kStartButton);
-    const QDeadlineTimer starting(5000);
-    while (m_rfb->screen().copy(startButton) == idle && !starting.hasExpired())
-        QThread::msleep(20);
-    ASSERT_NE(m_rfb->screen().copy(startButton), idle) << "Start did not run";
+    ASSERT_TRUE(waitUntil([&] { return m_rfb->screen().copy(startButton) != idle; }, 5000)) << "Start did not run";
     const QRect history = historyTextArea(0).translated(origin);
     ASSERT_EQ(textRows(m_rfb->screen().copy(history)), 0);
     m_rfb->pointer(kBareDesktop, false);
     m_rfb->tap(kKeyY);
-    const QDeadlineTimer trial(3000);
-    while (textRows(m_rfb->screen().copy(history)) == 0 && !trial.hasExpired())
-        QThread::msleep(20);
+    waitUntil([&] { return textRows(m_rfb->screen().copy(history)) > 0; }, 3000);
     EXPECT_EQ(textRows(m_rfb->screen().copy(history)), 1) << "the success key typed through the viewer";
 
     // The Output window opens beside the plot and takes the keyboard: Ctrl+Q
@@ -760,10 +775,7 @@ TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirs
     EXPECT_FALSE(frameRect(output).intersects(kPlot.translated(origin)))
         << "the Output window covers the plot";
     beforeTheEnd();
-    m_rfb->pointer(kBareDesktop, false);
-    m_rfb->key(kControl, true);
-    m_rfb->tap(kKeyQ);
-    m_rfb->key(kControl, false);
+    typeCtrlQ();
     EXPECT_EQ(waitForEnd(kEndMs), 0) << "Ctrl+Q typed through the viewer; the script wrote:\n"
                                     << m_out.toStdString() << m_script.readAllStandardError().toStdString();
     expectNothingLeft(socket);
@@ -786,10 +798,7 @@ TEST_F(HeadlessStart, AtTheFirstStartThePreferencesLeaveTheControlsInSightAndTak
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(prefsFrame)) << "the Preferences are partly off the screen";
 
     beforeTheEnd();
-    m_rfb->pointer(kBareDesktop, false);
-    m_rfb->key(kControl, true);
-    m_rfb->tap(kKeyQ);
-    m_rfb->key(kControl, false);
+    typeCtrlQ();
     EXPECT_EQ(waitForEnd(kEndMs), 0) << "Ctrl+Q typed through the viewer at the first start";
     expectNothingLeft(socket);
 }
@@ -828,7 +837,8 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
         const QString expected = c.usual == Usual::HeldByAnother ? usualSocket() + QStringLiteral("-2") : usualSocket();
         EXPECT_EQ(socket.toStdString(), expected.toStdString());
         if (c.usual == Usual::HeldByAnother) {
-            EXPECT_TRUE(m_out.contains((usualSocket() + QStringLiteral(" is taken")).toLocal8Bit())) << m_out.toStdString();
+            EXPECT_TRUE(m_out.contains((usualSocket() + QStringLiteral(" is in use: this display uses ") + socket + QLatin1Char('.')).toLocal8Bit()))
+                << m_out.toStdString();
         }
         ASSERT_NO_FATAL_FAILURE(connect(socket));
         ASSERT_NE(waitForClient(kMainTitle), 0UL);
