@@ -344,6 +344,13 @@ bool xServerLetsInWithoutCookie(const QString& socketPath)
     return in;
 }
 
+// The file's inode, 0 when there is no such file.
+ino_t inodeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
 struct ProcessInfo {
     qint64 parent = 0;
     QString name;
@@ -571,7 +578,7 @@ protected:
             // A framed window is a child of its frame, a top-level window.
             for (unsigned long top : topLevelWindows(m_display)) {
                 if (windowName(m_display, top) == title)
-                    return top;
+                    return settled(top);
                 ::Window root = 0, parent = 0, *children = nullptr;
                 unsigned int count = 0;
                 unsigned long found = 0;
@@ -583,12 +590,21 @@ protected:
                         XFree(children);
                 }
                 if (found)
-                    return found;
+                    return settled(found);
             }
             QThread::msleep(20);
         } while (!deadline.hasExpired() && m_script.state() == QProcess::Running);
         ADD_FAILURE() << "no window named \"" << title.toStdString() << "\"";
         return 0;
+    }
+
+    // The window once the window manager has framed it: a window shown anew
+    // (a modal one is shown twice) is briefly unframed. Without a window
+    // manager it stays so; the checks of the frame then fail.
+    unsigned long settled(unsigned long window)
+    {
+        waitUntil([&] { return frameRect(window) != clientRect(window); }, 2000);
+        return window;
     }
 
     // The window's own area on the screen.
@@ -644,6 +660,12 @@ protected:
     void beforeTheEnd()
     {
         m_started = descendants(m_script.processId());
+        const QString number = m_xDisplay.mid(1);
+        m_xFiles.clear();
+        for (const QString& file : {QStringLiteral("/tmp/.X11-unix/X") + number, QStringLiteral("/tmp/.X%1-lock").arg(number)})
+            if (const ino_t inode = inodeOf(file))
+                m_xFiles[file] = inode;
+        EXPECT_FALSE(m_xFiles.empty()) << "the X display has no socket";
         if (m_display)
             XCloseDisplay(m_display);
         m_display = nullptr;
@@ -676,9 +698,10 @@ protected:
         for (const auto& [pid, name] : m_started)
             EXPECT_FALSE(alive(pid, name)) << name.toStdString() << " (" << pid << ") still runs";
         EXPECT_FALSE(QFileInfo::exists(socket)) << socket.toStdString() << " is left";
-        const QString number = m_xDisplay.mid(1);
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X") + number)) << "the X socket is left";
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) << "the X lock is left";
+        // Another X server may take the display number at once: only the
+        // files of this one count.
+        for (const auto& [file, inode] : m_xFiles)
+            EXPECT_NE(inodeOf(file), inode) << file.toStdString() << " is left";
         EXPECT_FALSE(QFileInfo::exists(m_xAuthority)) << "the cookie file is left";
         QStringList left = QDir(m_runtime.path()).entryList({QStringLiteral("quorvel*")},
                                                             QDir::AllEntries | QDir::System | QDir::Hidden);
@@ -732,6 +755,7 @@ protected:
     QString m_xDisplay;
     QString m_xAuthority;
     std::map<qint64, QString> m_started;
+    std::map<QString, ino_t> m_xFiles;  // the X server's socket and lock file
 };
 
 TEST_F(HeadlessStart, OnlyItsOwnerReachesItAndTheViewersKeysActWithoutAClickFirst)
@@ -811,14 +835,22 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
         Usual usual;
         int signal;
         int status;
+        bool privateRuntime;  // else the runtime folder is open to others (0755)
     };
     const Case cases[] = {
-        {"held by another server, SIGTERM", Usual::HeldByAnother, SIGTERM, 143},
-        {"left by a killed start, SIGHUP", Usual::LeftByAKilledStart, SIGHUP, 129},
-        {"free, SIGINT (Ctrl+C)", Usual::Free, SIGINT, 130},
+        {"held by another server, SIGTERM", Usual::HeldByAnother, SIGTERM, 143, true},
+        {"left by a killed start, SIGHUP", Usual::LeftByAKilledStart, SIGHUP, 129, true},
+        {"free, SIGINT (Ctrl+C)", Usual::Free, SIGINT, 130, true},
+        {"runtime folder open to others, SIGTERM", Usual::Free, SIGTERM, 143, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        ASSERT_TRUE(QFile::setPermissions(m_runtime.path(), c.privateRuntime ? owner
+                                                                             : owner | QFileDevice::ReadGroup |
+                                                                                   QFileDevice::ExeGroup |
+                                                                                   QFileDevice::ReadOther |
+                                                                                   QFileDevice::ExeOther));
         int other = -1;
         if (c.usual != Usual::Free) {
             other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -835,7 +867,17 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
         m_out.clear();
         const QString socket = start(true);
         const QString expected = c.usual == Usual::HeldByAnother ? usualSocket() + QStringLiteral("-2") : usualSocket();
-        EXPECT_EQ(socket.toStdString(), expected.toStdString());
+        const QString folder = QFileInfo(socket).path();
+        if (c.privateRuntime) {
+            EXPECT_EQ(socket.toStdString(), expected.toStdString());
+        } else {
+            // A private folder of its own in place of the open one.
+            EXPECT_NE(folder, m_runtime.path());
+            struct stat st {};
+            EXPECT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
+            EXPECT_EQ(st.st_uid, ::getuid());
+        }
         if (c.usual == Usual::HeldByAnother) {
             EXPECT_TRUE(m_out.contains((usualSocket() + QStringLiteral(" is in use: this display uses ") + socket + QLatin1Char('.')).toLocal8Bit()))
                 << m_out.toStdString();
@@ -846,6 +888,9 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
         ::kill(pid_t(m_script.processId()), c.signal);
         EXPECT_EQ(waitForEnd(kEndMs), c.status);
         expectNothingLeft(socket, other >= 0 ? usualSocket() : QString());
+        if (!c.privateRuntime) {
+            EXPECT_FALSE(QFileInfo::exists(folder)) << "the private folder " << folder.toStdString() << " is left";
+        }
         if (other >= 0) {
             const int probe = unixSocket(usualSocket());
             EXPECT_GE(probe, 0) << "the other server's socket was taken from it";
