@@ -814,10 +814,12 @@ TEST_F(HeadlessStart, AtTheFirstStartThePreferencesLeaveTheControlsInSightAndTak
     ASSERT_TRUE(main && prefs);
     const QRect prefsFrame = frameRect(prefs);
     const int top = contentTopOnScreen(main);
-    ASSERT_GE(top, 0);
-    const QPoint content(clientRect(main).left(), top);
-    EXPECT_FALSE(prefsFrame.intersects(kGettingStarted.translated(content))) << "the Preferences hide the controls";
-    EXPECT_FALSE(prefsFrame.intersects(kPlot.translated(content))) << "the Preferences hide the plot";
+    EXPECT_GE(top, 0) << "the main window's content does not show: something covers it";
+    if (top >= 0) {
+        const QPoint content(clientRect(main).left(), top);
+        EXPECT_FALSE(prefsFrame.intersects(kGettingStarted.translated(content))) << "the Preferences hide the controls";
+        EXPECT_FALSE(prefsFrame.intersects(kPlot.translated(content))) << "the Preferences hide the plot";
+    }
     EXPECT_GE(clientRect(prefs).top() - prefsFrame.top(), 12) << "no title bar over the Preferences";
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(prefsFrame)) << "the Preferences are partly off the screen";
 
