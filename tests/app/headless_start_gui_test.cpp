@@ -874,7 +874,7 @@ TEST_F(HeadlessStart, ATakenSocketIsPassedOverAndASignalEndsEverything)
             EXPECT_EQ(socket.toStdString(), expected.toStdString());
         } else {
             // A private folder of its own in place of the open one.
-            EXPECT_NE(folder, m_runtime.path());
+            EXPECT_NE(folder.toStdString(), m_runtime.path().toStdString());
             struct stat st {};
             EXPECT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
             EXPECT_EQ(st.st_mode & 07777, 0700u) << folder.toStdString();
