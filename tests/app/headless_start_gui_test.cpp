@@ -37,6 +37,7 @@
 #include <arpa/inet.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -525,6 +526,9 @@ protected:
         if (!asan.isEmpty())
             env.insert(QStringLiteral("ASAN_OPTIONS"), asan);
         m_script.setProcessEnvironment(env);
+        // Should the test program end abruptly, the script still ends
+        // everything it started.
+        m_script.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_script.setProcessChannelMode(QProcess::SeparateChannels);
         m_script.start(QStringLiteral("bash"), {qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/tools/headless-display"),
                                                 qEnvironmentVariable("QUORVEL_BUILD_DIR") + QStringLiteral("/bin/quorvel")});
