@@ -110,8 +110,9 @@ protected:
     void startCopy(const QByteArray& prefs, qint64 size = 0)
     {
         ASSERT_TRUE(writePrefs(m_config.path(), prefs));
-        if (size)
+        if (size) {
             ASSERT_TRUE(QFile::resize(prefsPath(), size));
+        }
         m_clock.start();
         m_savedBuild = qgetenv("QUORVEL_BUILD_DIR");
         qputenv("QUORVEL_BUILD_DIR", QFile::encodeName(m_tree.path()));
