@@ -46,7 +46,11 @@ TEST_F(Announcement, EachValueIsSpokenByItsDigits)
     const struct {
         int value;
         const char* spoken;
-    } cases[] = {{100, "100"}, {7, "07"}, {65, "65"}, {0, "00"}, {10, "10"}, {101, "101"}};
+    } cases[] = {
+        // Every digit in the units and in the tens place, and the hundreds.
+        {100, "100"}, {7, "07"},  {65, "65"}, {0, "00"},  {10, "10"},  {101, "101"},
+        {23, "23"},   {38, "38"}, {49, "49"}, {56, "56"}, {71, "71"},  {84, "84"}, {92, "92"},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         sounds.clearPlayLog();
