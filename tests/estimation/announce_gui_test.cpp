@@ -56,7 +56,7 @@ TEST_F(Announcement, EachValueIsSpokenByItsDigits)
         sounds.clearPlayLog();
         announce(c.value);
         runChain();
-        EXPECT_EQ(digitsPlayed().join(QString()), QString::fromLatin1(c.spoken));
+        EXPECT_EQ(digitsPlayed().join(QString()).toStdString(), c.spoken);
         for (const QString& d : digitsPlayed())
             EXPECT_EQ(sounds.sound(QStringLiteral("s") + d)->playVolumes().back(), 70);
     }
