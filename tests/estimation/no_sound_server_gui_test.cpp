@@ -128,7 +128,7 @@ TEST_F(NoSoundServer, AWholeRunByBothMethodsLooksTheSameAsWithSound)
         EXPECT_TRUE(c->program->waitForExit(10000, &exitCode));
         EXPECT_EQ(exitCode, 0);
     }
-    EXPECT_EQ(withSound.program->standardError(), QByteArray());
+    EXPECT_EQ(withSound.program->standardError(), QByteArray()) << withSound.program->standardError().toStdString();
     EXPECT_EQ(silent.program->standardError(), kSilentLine);
 }
 

@@ -111,9 +111,14 @@ HeardSound SoundMatcher::search(const Work& work, long long onset, const Prepare
     HeardSound found{QStringLiteral("?"), onset, onset, 0.0};
     *best = nullptr;
     const long long slack = m_rate / 500;  // 2 ms
+    // Sounds started together by the program may reach the output a mixing
+    // period or two apart: one that starts up to 25 ms after the onset is
+    // looked for too, so that it can be taken out before the one that
+    // starts there is matched.
+    const long long later = m_rate / 40;
     for (const Prepared& p : work.refs) {
         const long long from = std::max(0LL, (onset - p.firstQuiet - slack) / kDecimation);
-        const long long to = (onset - p.firstLoud + slack) / kDecimation;
+        const long long to = (onset - p.firstLoud + slack + later) / kDecimation;
         if (to < from)
             continue;
         std::vector<double> scores;
