@@ -46,13 +46,17 @@ TEST_F(Announcement, EachValueIsSpokenByItsDigits)
     const struct {
         int value;
         const char* spoken;
-    } cases[] = {{100, "100"}, {7, "07"}, {65, "65"}, {0, "00"}, {10, "10"}, {101, "101"}};
+    } cases[] = {
+        // Every digit in the units and in the tens place, and the hundreds.
+        {100, "100"}, {7, "07"},  {65, "65"}, {0, "00"},  {10, "10"},  {101, "101"},
+        {23, "23"},   {38, "38"}, {49, "49"}, {56, "56"}, {71, "71"},  {84, "84"}, {92, "92"},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         sounds.clearPlayLog();
         announce(c.value);
         runChain();
-        EXPECT_EQ(digitsPlayed().join(QString()), QString::fromLatin1(c.spoken));
+        EXPECT_EQ(digitsPlayed().join(QString()).toStdString(), c.spoken);
         for (const QString& d : digitsPlayed())
             EXPECT_EQ(sounds.sound(QStringLiteral("s") + d)->playVolumes().back(), 70);
     }

@@ -1,6 +1,7 @@
 // The device backend on a real output device, a private PulseAudio: a sound
 // plays for its length from Play, sounds overlap, a second Play starts a
-// sound over, and a sound server that goes away in the middle of a sound
+// sound over, the volume is the level heard in the recorded output, and a
+// sound server that goes away in the middle of a sound
 // never holds a caller that waits for it: the sounds go on silently for their
 // length, and standard error says so once.
 
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -96,6 +98,25 @@ TEST(SoundDevice, PlaysOverlapsRestartsAndSurvivesTheServerGoingAway)
     const double again = msUntilSilent(*digit, 3000);
     EXPECT_GT(again, digitMs - 30.0) << "played from its start again";
     EXPECT_EQ(digit->Volume(), 0);
+
+    // The volume is the gain heard: the same digit at 100, 25 and 0, the
+    // level taken over the whole of it.
+    const auto levelAt = [&](int volume) {
+        digit->setVolume(volume);
+        QThread::msleep(100);
+        const qint64 from = recorder.position();
+        digit->Play();
+        EXPECT_GT(msUntilSilent(*digit, 3000), 0.0);
+        QThread::msleep(100);
+        double energy = 0.0;
+        for (const float v : recorder.samplesFrom(from))
+            energy += double(v) * v;
+        return std::sqrt(energy);
+    };
+    const double full = levelAt(100), quarter = levelAt(25), none = levelAt(0);
+    EXPECT_GT(full, 10.0) << "the digit at full volume is heard";
+    EXPECT_NEAR(quarter / full, 0.25, 0.03);
+    EXPECT_LT(none, 0.01 * full) << "a volume of 0 is not heard";
     digit->setVolume(100);
 
     // The server goes away while the digit plays: the caller waiting for its

@@ -16,6 +16,14 @@ QString socketPath(const QTemporaryDir& dir)
     return dir.filePath(QStringLiteral("native"));
 }
 
+int countInFile(const QString& path, const QByteArray& what)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return int(f.readAll().count(what));
+}
+
 } // namespace
 
 PrivatePulseAudio::PrivatePulseAudio() = default;
@@ -71,7 +79,9 @@ bool PrivatePulseAudio::start(QString* why)
                    {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--system=no"),
                     QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
                     QStringLiteral("--realtime=yes"), QStringLiteral("--high-priority=yes"),
-                    QStringLiteral("--log-target=stderr"), QStringLiteral("--log-level=error"),
+                    // Debug level for the underrun notes of the native protocol.
+                    QStringLiteral("--log-target=file:") + m_dir.filePath(QStringLiteral("daemon.log")),
+                    QStringLiteral("--log-level=debug"),
                     QStringLiteral("--load=module-null-sink sink_name=") + sinkName() +
                         QStringLiteral(" rate=%1 channels=1").arg(kRate),
                     QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(m_dir)});
@@ -108,7 +118,15 @@ void PrivatePulseAudio::kill()
 
 QByteArray PrivatePulseAudio::log()
 {
-    return m_daemon.readAll();
+    QFile f(m_dir.filePath(QStringLiteral("daemon.log")));
+    return m_daemon.readAll() + (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+}
+
+int PrivatePulseAudio::underruns() const
+{
+    // "Implicit underrun of 'name'" or "Explicit underrun of 'name'"; a
+    // stream's normal end is a "drain".
+    return countInFile(m_dir.filePath(QStringLiteral("daemon.log")), "underrun of '");
 }
 
 SinkRecorder::SinkRecorder(const PrivatePulseAudio& pulse) : m_pulse(pulse) {}
@@ -127,8 +145,10 @@ bool SinkRecorder::start(QString* why)
     m_pulse.addClientEnvironment(env);
     m_recorder.setProcessEnvironment(env);
     m_recorder.setStandardOutputFile(m_dir.filePath(QStringLiteral("recording.raw")));
+    // Verbose: it says "Stream overrun." for each overrun.
+    m_recorder.setStandardErrorFile(m_dir.filePath(QStringLiteral("recorder.log")));
     m_recorder.start(QStringLiteral("parec"),
-                     {QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                     {QStringLiteral("--verbose"), QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
                       QStringLiteral("--rate=%1").arg(PrivatePulseAudio::kRate), QStringLiteral("--channels=1"),
                       QStringLiteral("--latency-msec=5"), QStringLiteral("--device=") + m_pulse.sinkName() +
                                                               QStringLiteral(".monitor")});
@@ -143,7 +163,9 @@ bool SinkRecorder::start(QString* why)
             return true;
         QThread::msleep(10);
     }
-    *why = QStringLiteral("parec recorded nothing: ") + QString::fromLocal8Bit(m_recorder.readAllStandardError());
+    QFile log(m_dir.filePath(QStringLiteral("recorder.log")));
+    *why = QStringLiteral("parec recorded nothing: ") +
+           QString::fromLocal8Bit(log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray());
     return false;
 }
 
@@ -160,6 +182,11 @@ std::vector<float> SinkRecorder::stop()
         m_recorder.waitForFinished(3000);
     }
     return samplesFrom(0);
+}
+
+int SinkRecorder::overruns() const
+{
+    return countInFile(m_dir.filePath(QStringLiteral("recorder.log")), "Stream overrun.");
 }
 
 std::vector<float> SinkRecorder::samplesFrom(qint64 from) const

@@ -38,6 +38,10 @@ public:
     // a runtime folder of its own so nothing lands in the user's.
     void addClientEnvironment(QProcessEnvironment& env) const;
     QByteArray log();
+    // The underruns of playback streams the daemon has noted so far: each is
+    // a moment where a client fell behind and the sink played something
+    // other than what it was sent (silence, or a slip when it caught up).
+    int underruns() const;
 
 private:
     QTemporaryDir m_dir;
@@ -60,6 +64,9 @@ public:
     std::vector<float> samplesFrom(qint64 from) const;
     // Stops recording and gives the samples in -1..1.
     std::vector<float> stop();
+    // The overruns the recorder was told of: samples of the sink that never
+    // reached the recording.
+    int overruns() const;
 
 private:
     const PrivatePulseAudio& m_pulse;
