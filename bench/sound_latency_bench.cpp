@@ -11,10 +11,6 @@
 #include "tests/support/main_window_screen.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/real_desktop.h"
-// This benchmark's build names only the X and PulseAudio sources of the
-// harness; the main window's screen helpers come in here until it links
-// the whole harness.
-#include "tests/support/main_window_screen.cpp"
 
 #include <benchmark/benchmark.h>
 
@@ -56,7 +52,7 @@ struct Setup {
         pulse.addClientEnvironment(program->environment());
         if (!program->start(&why))
             return false;
-        window = program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 30000);
+        window = program->waitForWindow(QString::fromLatin1(kMainWindowTitle), 30000);
         if (!window) {
             why = QStringLiteral("no main window");
             return false;

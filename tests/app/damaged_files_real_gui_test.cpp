@@ -30,7 +30,7 @@ namespace {
 
 using namespace quorvel::test;
 
-const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
 constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
 #ifdef QUORVEL_SANITIZED
 constexpr int kTeardownMs = 20'000;

@@ -52,7 +52,7 @@ namespace {
 
 using namespace quorvel::test;
 
-const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
 #ifdef QUORVEL_SANITIZED
 constexpr int kStartMs = 40'000;
 constexpr int kEndMs = 30'000;

@@ -26,7 +26,6 @@ using namespace quorvel::test;
 
 // "Reset", 80 x 20 at (690, 198) of the content area: Start and the method
 // box stay disabled from Start until Reset.
-constexpr QPoint kResetButton{730, 208};
 
 const QByteArray kSilentLine =
     "Quorvel: no sound device could be opened; the cue sounds and the spoken digits are silent.\n";
@@ -105,7 +104,7 @@ TEST_F(NoSoundServer, AWholeRunByBothMethodsLooksTheSameAsWithSound)
 
     for (Copy* c : {&withSound, &silent}) {
         ASSERT_TRUE(c->program->start(&why)) << why.toStdString();
-        c->window = c->program->waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 30000);
+        c->window = c->program->waitForWindow(QString::fromLatin1(kMainWindowTitle), 30000);
         ASSERT_NE(c->window, 0UL) << c->program->standardError().toStdString();
     }
 

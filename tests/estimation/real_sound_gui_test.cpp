@@ -150,7 +150,7 @@ protected:
         RealProgram program(x, configHome());
         pulse.addClientEnvironment(program.environment());
         ASSERT_TRUE(program.start(&why)) << why.toStdString();
-        const unsigned long window = program.waitForWindow(QStringLiteral("Adaptive PEST Procedure "), 30000);
+        const unsigned long window = program.waitForWindow(QString::fromLatin1(kMainWindowTitle), 30000);
         ASSERT_NE(window, 0UL) << program.standardError().toStdString();
         Display* d = x.display();
         ASSERT_TRUE(pressStart(d, window, 10000)) << "Start did not run";

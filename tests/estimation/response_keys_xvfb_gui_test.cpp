@@ -25,7 +25,7 @@ namespace {
 
 using namespace quorvel::test;
 
-const QString kMainTitle = QStringLiteral("Adaptive PEST Procedure ");
+const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
 constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
 // The wait after a key lasts until the tick count has advanced by 31.
 constexpr int kWaitMs = 31 * 1000 / 60;

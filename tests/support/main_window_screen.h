@@ -19,6 +19,7 @@ inline constexpr QPoint kStartButton{626, 208};  // "Start", 80 x 20 at (586, 19
 inline constexpr QPoint kMethodBox{595, 238};    // "Use ML-PEST", 100 x 20 at (586, 228)
 inline constexpr QPoint kHistoryField{100, 505}; // the history, 411 x 222 at (9, 445)
 inline constexpr QPoint kPrintSaveButton{829, 208}; // "Print/Save", 80 x 20 at (789, 198)
+inline constexpr QPoint kResetButton{730, 208};     // "Reset", 80 x 20 at (690, 198)
 inline constexpr QPoint kPrefsButton{730, 236};     // "Prefs", 80 x 20 at (690, 226)
 // Its title, exactly.
 inline constexpr char kMainWindowTitle[] = "Adaptive PEST Procedure ";
