@@ -24,8 +24,6 @@ namespace {
 
 using namespace quorvel::test;
 
-// "Reset", 80 x 20 at (690, 198) of the content area: Start and the method
-// box stay disabled from Start until Reset.
 
 const QByteArray kSilentLine =
     "Quorvel: no sound device could be opened; the cue sounds and the spoken digits are silent.\n";
@@ -52,18 +50,20 @@ protected:
             ASSERT_TRUE(pressStart(c->x.display(), c->window, 10000)) << "Start did not run";
         click(kHistoryField);
     }
-    // Keys to both copies, each followed by time for the announcement (two
-    // digits, about 0.55 s each) to end.
+    // Keys to both copies, each after the half-second wait of the one before;
+    // what the screen shows does not depend on the announcement's end.
     void keys(const QString& script)
     {
         for (const QChar k : script) {
             for (Copy* c : {&withSound, &silent})
                 tapKey(c->x.display(), QString(k));
-            QThread::msleep(1900);
+            QThread::msleep(800);
         }
     }
+    // After the last announcement (up to three digits, about 0.55 s each).
     void expectSameScreens(const char* when)
     {
+        QThread::msleep(2000);
         const QImage a = grabWindow(withSound.x.display(), withSound.window);
         const QImage b = grabWindow(silent.x.display(), silent.window);
         ASSERT_FALSE(a.isNull());
