@@ -215,10 +215,15 @@ bool RealProgram::start(QString* why)
         *why = QStringLiteral("the program was not found at ") + program;
         return false;
     }
+    return start(program, {}, why);
+}
+
+bool RealProgram::start(const QString& program, const QStringList& arguments, QString* why)
+{
     m_process.setProcessEnvironment(m_env);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
-    m_process.start(program, {});
+    m_process.start(program, arguments);
     if (!m_process.waitForStarted(5000)) {
         *why = QStringLiteral("the program could not be started: ") + m_process.errorString();
         return false;

@@ -14,6 +14,7 @@
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -62,6 +63,9 @@ public:
     // The environment it starts with; add to it before start().
     QProcessEnvironment& environment() { return m_env; }
     bool start(QString* why);
+    // Another program (a test binary run again as an X client) in the same
+    // environment; its standard output is dropped too.
+    bool start(const QString& program, const QStringList& arguments, QString* why);
     // The first viewable top-level window whose name is exactly `title`, or
     // 0 when none shows up in time.
     unsigned long waitForWindow(const QString& title, int timeoutMs);
