@@ -31,12 +31,6 @@ namespace {
 using namespace quorvel::test;
 
 const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
-constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
-#ifdef QUORVEL_SANITIZED
-constexpr int kTeardownMs = 20'000;
-#else
-constexpr int kTeardownMs = 0;
-#endif
 
 // Bytes from a fixed generator: no header of any sound format.
 QByteArray noise(int size)

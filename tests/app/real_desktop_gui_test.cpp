@@ -25,12 +25,6 @@ namespace {
 using namespace quorvel::test;
 
 const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
-constexpr int kWindowTimeoutMs = 20'000;  // start-up under the sanitizers is slow
-#ifdef QUORVEL_SANITIZED
-constexpr int kTeardownMs = 20'000;
-#else
-constexpr int kTeardownMs = 0;
-#endif
 // The wait after a key lasts until the tick count has advanced by 31.
 constexpr int kWaitMs = 31 * 1000 / 60;
 // How late a key typed during the wait may be handled after it ends.

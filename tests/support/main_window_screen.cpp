@@ -52,7 +52,7 @@ bool pressStart(Display* d, unsigned long window, int timeoutMs)
     const int top = waitForContentTop(d, window, timeoutMs);
     if (top < 0)
         return false;
-    const QRect start(kStartButton.x() - 40, top + kStartButton.y() - 10, 80, 20);
+    const QRect start = kStartButtonArea.translated(0, top);
     const QImage before = grabWindow(d, window, start);
     clickAt(d, window, start.center().x(), start.center().y());
     focusWindow(d, window);

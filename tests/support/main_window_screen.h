@@ -15,7 +15,9 @@ namespace quorvel::test {
 
 // Layout places (content-area pixels, as the layout gives them) of the main
 // window's controls that the tests click.
-inline constexpr QPoint kStartButton{626, 208};  // "Start", 80 x 20 at (586, 198)
+inline constexpr QRect kStartButtonArea{586, 198, 80, 20};  // "Start"
+inline constexpr QPoint kStartButton = kStartButtonArea.center();
+inline constexpr QPoint kInitialOutputField{799, 42}; // EditField1, 60 x 22 at (769, 31)
 inline constexpr QPoint kMethodBox{595, 238};    // "Use ML-PEST", 100 x 20 at (586, 228)
 inline constexpr QPoint kHistoryField{100, 505}; // the history, 411 x 222 at (9, 445)
 inline constexpr QPoint kPrintSaveButton{829, 208}; // "Print/Save", 80 x 20 at (789, 198)

@@ -24,6 +24,16 @@ typedef struct _XDisplay Display;
 
 namespace quorvel::test {
 
+// How long the real program may take to show its first window (start-up
+// under the sanitizers is slow), and the extra time a sanitized program gets
+// to end (its leak check at exit).
+inline constexpr int kWindowTimeoutMs = 20'000;
+#ifdef QUORVEL_SANITIZED
+inline constexpr int kTeardownMs = 20'000;
+#else
+inline constexpr int kTeardownMs = 0;
+#endif
+
 // What the harness finds wrong: an X error it did not expect (a window gone
 // between listing and asking it is expected), a key name X does not know, a
 // window that never showed. Each is handed to the handler set here, which
