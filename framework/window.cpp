@@ -95,13 +95,9 @@ void Window::ShowModal()
     if (m_closed)
         return;
     // Qt applies a modality only when the window is shown; one already on
-    // screen (visible on creation) is shown again to become modal, as a new
-    // native window: a window manager that sees one window unmapped and
-    // mapped again at once can leave it withdrawn, never on screen.
-    if (isVisible() && windowModality() != Qt::ApplicationModal) {
+    // screen (visible on creation) is shown again to become modal.
+    if (isVisible() && windowModality() != Qt::ApplicationModal)
         hide();
-        destroy(true, true);
-    }
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
