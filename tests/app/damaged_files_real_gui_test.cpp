@@ -5,6 +5,7 @@
 // usable home is told, and no folder is made anywhere.
 #include "tests/prefs/default_prefs.h"
 #include "tests/support/main_window_screen.h"
+#include "tests/support/noise_bytes.h"
 #include "tests/support/real_desktop.h"
 
 #include <gtest/gtest.h>
@@ -31,20 +32,6 @@ namespace {
 using namespace quorvel::test;
 
 const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
-
-// Bytes from a fixed generator: no header of any sound format.
-QByteArray noise(int size)
-{
-    QByteArray bytes;
-    quint32 x = 88172645u;
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes.append(char(x & 0xff));
-    }
-    return bytes;
-}
 
 // A kilobyte figure of /proc/<pid>/status ("VmHWM", "VmRSS").
 long statusKiB(qint64 pid, const char* field)
@@ -144,7 +131,7 @@ TEST_F(DamagedFiles, EachDamagedDigitIsNamedOnceAndTheRunGoesOn)
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QFile noisy(s5);
         ASSERT_TRUE(noisy.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(noisy.write(noise(20000)), 20000);
+        ASSERT_EQ(noisy.write(noiseBytes(20000)), 20000);
     }
     // The voice on, so the damaged digits are asked for while the run goes.
     QByteArray prefs = kDefaultPrefs;

@@ -98,19 +98,6 @@ int unixSocket(const QString& path)
     return -1;
 }
 
-// Polls until `done` holds; false when it still does not after timeoutMs.
-template <typename Done>
-bool waitUntil(Done done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
 // A VNC viewer of the least kind: RFB 3.8 with no security type (the socket's
 // mode is the lock), raw 32-bit pixels, keys and the pointer.
 class RfbClient {

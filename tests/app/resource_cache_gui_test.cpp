@@ -6,6 +6,7 @@
 #include "app/resources.h"
 #include "framework/files.h"
 #include "framework/sound.h"
+#include "tests/support/noise_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -222,20 +223,6 @@ QByteArray wavHeader(quint32 rate, quint32 dataBytes)
     return h;
 }
 
-// Bytes from a fixed generator: no header of any sound format.
-QByteArray noise(int size)
-{
-    QByteArray bytes;
-    quint32 x = 2463534242u;
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes.append(char(x & 0xff));
-    }
-    return bytes;
-}
-
 // A sound file that cannot be loaded is named once on standard error, with
 // the reason, and the accessor gives nil as before.
 struct DamagedSound {
@@ -272,7 +259,7 @@ TEST_P(DamagedSoundNamed, OneLineNamesTheFileAndWhy)
 const DamagedSound kDamagedSounds[] = {
     {"Missing", "(missing)", "it is missing"},
     {"Empty", QByteArray(), "it is empty"},
-    {"Noise", noise(8000), "not a sound file"},
+    {"Noise", quorvel::test::noiseBytes(8000, 2463534242u), "not a sound file"},
     {"HeaderOnly", QByteArray("RIFF\x04\x00\x00\x00WAVEjunk and more junk", 30), "not a sound file"},
     {"AbsurdRate", wavHeader(3, 2000) + QByteArray(2000, '\x10'), "sample rate of 3 Hz"},
     {"NoSamples", wavHeader(44100, 0), "no sound"},

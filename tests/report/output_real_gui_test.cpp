@@ -64,17 +64,6 @@ void typeCharacter(Display* d, char32_t c)
     XSync(d, False);
 }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
 TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
 {
     PrivateXServer server;
@@ -113,7 +102,7 @@ TEST(OutputWindowOnX, TypedCharactersAreSavedAsTyped)
     focusWindow(d, dialog);
     tapKey(d, QStringLiteral("Return"));
     const QString saved = QDir(home.path()).filePath(QStringLiteral("Untitled.txt"));
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(saved); }, 10'000)) << "the report was not saved";
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(saved); }, 10'000)) << "the report was not saved";
     QThread::msleep(200);
     QFile file(saved);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

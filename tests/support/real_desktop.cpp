@@ -177,6 +177,17 @@ bool PrivateXServer::start(QString* why)
     return true;
 }
 
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
 RealProgram::RealProgram(PrivateXServer& server, const QString& configHome) : m_server(server)
 {
     m_env = QProcessEnvironment::systemEnvironment();

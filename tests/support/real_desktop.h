@@ -97,6 +97,10 @@ private:
 // The first viewable top-level window whose name is exactly `title`, or 0
 // after timeoutMs.
 unsigned long waitForWindow(Display* d, const QString& title, int timeoutMs);
+// Polls every 20 ms until `done` holds; false when it still does not after
+// timeoutMs.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+
 // The viewable top-level windows, bottom to top.
 std::vector<unsigned long> topLevelWindows(Display* d);
 // _NET_WM_NAME, else WM_NAME.
