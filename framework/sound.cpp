@@ -33,7 +33,7 @@ SoundFactory& factory()
 // Measured on PulseAudio here, with every choice playing side by side on a
 // machine loaded past its cores (load 12-16), underruns in a minute, and the
 // median from key to first digit heard on a quiet machine: four periods of
-// 512 frames (46 ms) 16, 15 and 0 underruns, 57 ms; eight periods of 512
+// 512 frames (46 ms) 16, 15 and 0 underruns, 61 ms; eight periods of 512
 // (93 ms) 0, 1 and 0, 83 ms. Six periods of 512 still ran dry (0-8), and so
 // did the library's default of three of 1024 (0-7). The mixing thread stays at normal
 // priority: its real-time priority (granted to root only; a user's program
