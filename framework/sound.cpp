@@ -35,9 +35,10 @@ SoundFactory& factory()
 // median from key to first digit heard on a quiet machine: four periods of
 // 512 frames (46 ms) 16, 15 and 0 underruns, 61 ms; eight periods of 512
 // (93 ms) 0, 1 and 0, 83 ms. Six periods of 512 still ran dry (0-8), and so
-// did the library's default of three of 1024 (0-7). The mixing thread stays at normal
-// priority: its real-time priority (granted to root only; a user's program
-// gets none from this library) showed no fewer underruns, rather more.
+// did the library's default of three of 1024 (0-7). The mixing thread stays
+// at normal priority: its real-time priority (granted to root only; a user's
+// program gets none from this library) showed no fewer underruns, rather
+// more.
 constexpr char kOpenAlSettings[] =
     "[general]\n"
     "period_size = 512\n"
