@@ -129,6 +129,26 @@ int PrivatePulseAudio::underruns() const
     return countInFile(m_dir.filePath(QStringLiteral("daemon.log")), "underrun of '");
 }
 
+std::vector<double> PrivatePulseAudio::playbackBuffersMs() const
+{
+    // "Final latency 46.44 ms = 11.61 ms + 2*11.61 ms + 11.61 ms" for a
+    // playback stream (sink, twice the request size, the rest); a recording
+    // stream's line has no "2*".
+    std::vector<double> out;
+    QFile f(m_dir.filePath(QStringLiteral("daemon.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine();
+        const qsizetype at = line.indexOf("Final latency ");
+        if (at < 0 || !line.contains("2*"))
+            continue;
+        const QByteArray rest = line.mid(at + qsizetype(std::strlen("Final latency ")));
+        out.push_back(rest.left(rest.indexOf(' ')).toDouble());
+    }
+    return out;
+}
+
 SinkRecorder::SinkRecorder(const PrivatePulseAudio& pulse) : m_pulse(pulse) {}
 
 SinkRecorder::~SinkRecorder()

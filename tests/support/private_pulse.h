@@ -42,6 +42,10 @@ public:
     // a moment where a client fell behind and the sink played something
     // other than what it was sent (silence, or a slip when it caught up).
     int underruns() const;
+    // The buffer each playback stream got, in ms, in the order they
+    // connected: the sound a client has sent ahead of the sink, as the
+    // server settled it.
+    std::vector<double> playbackBuffersMs() const;
 
 private:
     QTemporaryDir m_dir;
