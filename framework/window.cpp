@@ -12,10 +12,12 @@
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QPointer>
+#include <QMoveEvent>
 #include <QResizeEvent>
 #include <QWindow>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <map>
@@ -101,23 +103,42 @@ void Window::showNow()
         return;
     if (!m_placed) {
         m_placed = true;
-        // Centred on the screen, so that the whole window and its frame are
-        // on it whatever the window manager's own placement would do.
-        if (QScreen* screen = this->screen()) {
-            const QRect area = screen->availableGeometry();
-            const QSize size = frameGeometry().size();
-            // Room for a title bar and borders, which the frame gains only
-            // once a window manager has it.
-            constexpr int kFrameAllowance = 40;
-            const int x = area.left() + std::max(0, (area.width() - size.width()) / 2);
-            const int y = area.top() + std::max(0, (area.height() - size.height() - kFrameAllowance) / 2);
-            move(x, y);
-        }
+        // The window manager places the window; once it has, a window that
+        // does not lie wholly on the screen is moved onto it. Only just
+        // after the first show: later moves are the user's.
+        m_keepOnScreen = true;
+        QTimer::singleShot(300, this, [this] { keepOnScreen(); });
+        QTimer::singleShot(2000, this, [this] { m_keepOnScreen = false; });
     }
     // The native window gets its hints before it is first mapped.
     winId();
     x11::setWindowFunctions(this, m_closeBox, m_minimizeBox, m_maximizeBox && m_resizeable, m_resizeable);
     show();
+}
+
+void Window::keepOnScreen()
+{
+    QWindow* native = windowHandle();
+    QScreen* screen = this->screen();
+    if (!m_keepOnScreen || !native || !screen || !isVisible())
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = native->frameGeometry();
+    if (area.contains(frame))
+        return;
+    // Right and bottom edges inside first, then left and top, so that a
+    // window larger than the screen shows its title bar.
+    QPoint at = frame.topLeft();
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height())));
+    m_keepOnScreen = false;
+    native->setFramePosition(at);
+}
+
+void Window::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    keepOnScreen();
 }
 
 void Window::showPendingWindows(const Window* except)

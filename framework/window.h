@@ -9,9 +9,10 @@
 // A window reaches the screen once, already as what it is: one visible on
 // creation shows at once when made outside any handler (the main window at
 // start-up), else when the handler that made it returns, unless that handler
-// shows it first, so ShowModal maps it once, already modal. It opens centred
-// on the screen, and the window manager is asked for no title-bar button the
-// window lacks (no close button without a close box).
+// shows it first, so ShowModal maps it once, already modal. The window
+// manager is asked for no title-bar button the
+// window lacks (no close button without a close box). Where the window
+// manager places it partly off the screen, it is moved onto it.
 //
 // Keys: a key goes to the window's Event_KeyDown unless an editable text
 // field has the focus (it takes the key; Tab and Shift+Tab move the focus to
@@ -144,6 +145,7 @@ protected:
     }
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void unregister();
@@ -151,6 +153,7 @@ private:
     void showNow();
     static void showPendingWindows(const Window* except);
     void waitUntilWithdrawn();
+    void keepOnScreen();
     void applyWindowFlags();
     int menuBarHeight() const;
     QString m_className;
@@ -167,6 +170,7 @@ private:
     bool m_visibleOnCreation = true;
     bool m_showPending = false;  // visible on creation, shown when its handler returns
     bool m_placed = false;
+    bool m_keepOnScreen = false;  // just shown: moved onto the screen if placed off it
     bool m_closed = false;
     bool m_constructed = false;
     QEventLoop* m_modalLoop = nullptr;

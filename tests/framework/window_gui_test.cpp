@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <QScreen>
+#include <QWindow>
 
 #include <vector>
 
@@ -494,6 +496,20 @@ TEST_F(ImplicitWindows, WindowsStillToShowAreShownBeforeAModalOne)
     });
     EXPECT_TRUE(hookRan);
     EXPECT_TRUE(otherOnScreen) << "the window made first is on screen while the modal one shows";
+}
+
+TEST_F(ImplicitWindows, AWindowPlacedPartlyOffTheScreenIsMovedOntoIt)
+{
+    // A window manager may place a new window with its foot past the screen's;
+    // just after the first show the window moves wholly onto the screen.
+    auto* w = fw::Window::implicitInstance<OrderWindow>(QStringLiteral("OrderWindow"));
+    ASSERT_TRUE(w->isVisible());
+    const QRect area = w->screen()->availableGeometry();
+    w->move(area.right() - 50, area.bottom() - 30);
+    QCoreApplication::processEvents();
+    const QRect frame = w->windowHandle()->frameGeometry();
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+    w->Close();
 }
 
 } // namespace
