@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QWindow>
 
-#include <set>
+#include <map>
 #include <utility>
 
 namespace fw {
@@ -47,7 +47,7 @@ QPushButton* enabledDefaultButton(Window* window)
 class HeldKeys {
 public:
     // A key event as it reaches a top-level window, once per event.
-    void note(const QKeyEvent* key)
+    void note(const QKeyEvent* key, QWindow* window)
     {
         const quint32 code = key->nativeScanCode();
         if (key->type() == QEvent::KeyRelease) {
@@ -56,16 +56,23 @@ public:
             return;
         }
         bool repeat = key->isAutoRepeat();
-        if (code != 0 && g_detectable)
+        if (code != 0 && g_detectable) {
             // Qt's flag is not asked here: it marks a release and a press
-            // that arrive together as a repeat.
-            repeat = !m_down.insert(code).second;
-        else if (code != 0)
+            // that arrive together as a repeat. A repeat goes to the window
+            // that had the press: a press that reaches another window, or
+            // comes after that window is gone, is new. (A window closed by a
+            // press never sees its release, which goes where the keyboard
+            // focus is next, maybe nowhere of ours.)
+            const auto it = m_down.find(code);
+            repeat = it != m_down.end() && it->second && it->second == window;
+            m_down[code] = window;
+        } else if (code != 0) {
             // A server without detectable auto-repeat sends each repeat as a
             // release and a press at one time, which Qt does not always mark:
             // that guess is all there is (it takes a release and a genuine
             // press that arrive together for a repeat).
             repeat = repeat || (code == m_lastRelease.first && key->timestamp() == m_lastRelease.second);
+        }
         m_press = {key, key->timestamp(), code, key->key(), repeat};
     }
 
@@ -90,7 +97,7 @@ private:
         int key = 0;
         bool repeat = false;
     };
-    std::set<quint32> m_down;
+    std::map<quint32, QPointer<QWindow>> m_down;  // the keys down, and the window that had each press
     std::pair<quint32, quint64> m_lastRelease{0, 0};
     Press m_press;
 };
@@ -116,8 +123,8 @@ public:
         // The window system hands each key event to a top-level window
         // first, which passes it on to the focus widget.
         if (!receiver->isWidgetType()) {
-            if (qobject_cast<QWindow*>(receiver))
-                heldKeys().note(key);
+            if (auto* window = qobject_cast<QWindow*>(receiver))
+                heldKeys().note(key, window);
             return false;
         }
         if (event->type() != QEvent::KeyPress)
