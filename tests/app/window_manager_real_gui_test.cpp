@@ -15,7 +15,7 @@
 
 #include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
-#include "tests/support/real_desktop_test.h"
+#include "tests/support/real_desktop_fixture.h"
 
 #include "tests/prefs/default_prefs.h"
 

@@ -6,7 +6,7 @@
 // greyed Return is a response key like any other.
 #include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
-#include "tests/support/real_desktop_test.h"
+#include "tests/support/real_desktop_fixture.h"
 
 #include <gtest/gtest.h>
 

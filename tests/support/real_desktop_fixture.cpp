@@ -1,4 +1,4 @@
-#include "tests/support/real_desktop_test.h"
+#include "tests/support/real_desktop_fixture.h"
 
 #include "tests/support/main_window_screen.h"
 
