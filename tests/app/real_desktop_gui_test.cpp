@@ -13,6 +13,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -242,6 +244,40 @@ TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
     focusWindow(display(), output);
     tapKey(display(), QStringLiteral("ctrl+q"));
     expectExit(3000, "Ctrl+Q in the Output window");
+}
+
+// No other user of the machine can type into a test's display: a client
+// without the server's cookie, or with another, is refused.
+TEST_F(RealDesktop, TheDisplayAdmitsOnlyClientsWithItsCookie)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString other = dir.filePath(QStringLiteral("other"));
+    QFile(other).open(QIODevice::WriteOnly);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xauth"), {QStringLiteral("-q"), QStringLiteral("-f"), other,
+                                                          QStringLiteral("add"), m_server.displayName(),
+                                                          QStringLiteral("."), QStringLiteral("0123456789abcdef0123456789abcdef")}),
+              0);
+    struct Case {
+        const char* name;
+        QString authority;
+        bool admitted;
+    };
+    const Case cases[] = {{"no cookie", dir.filePath(QStringLiteral("none")), false},
+                          {"another cookie", other, false},
+                          {"the server's cookie", m_server.authorityFile(), true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XAUTHORITY"), c.authority);
+        client.setProcessEnvironment(env);
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), m_server.displayName()});
+        ASSERT_TRUE(client.waitForFinished(10'000)) << "xdpyinfo (x11-utils) did not end";
+        EXPECT_EQ(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0, c.admitted)
+            << client.readAll().left(300).toStdString();
+    }
 }
 
 TEST_F(RealDesktop, TheHarnessFailsOnWhatItDoesNotExpect)
