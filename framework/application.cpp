@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace fw {
@@ -17,6 +19,24 @@ std::vector<FileType*> g_fileTypes;
 int g_quitCode = 0;
 bool g_running = false;      // the application's event loop runs
 bool g_quitPending = false;  // Quit came before that loop ran
+int g_handlerDepth = 0;
+// Actions waiting for the handler at that depth to return.
+std::vector<std::pair<int, std::function<void()>>> g_afterHandler;
+
+void runActionsAfterDepth(int depth)
+{
+    // An action may queue more (a window shown may run code); take them in
+    // order, one at a time.
+    for (;;) {
+        auto it = std::find_if(g_afterHandler.begin(), g_afterHandler.end(),
+                               [depth](const auto& entry) { return entry.first > depth; });
+        if (it == g_afterHandler.end())
+            return;
+        const std::function<void()> action = std::move(it->second);
+        g_afterHandler.erase(it);
+        action();
+    }
+}
 
 } // namespace
 
@@ -76,6 +96,7 @@ void _UnhandledException(const std::exception_ptr& error)
 
 void dispatch(const std::function<void()>& handler)
 {
+    ++g_handlerDepth;
     try {
         // A copy: a handler may rebind the control event it was called from.
         const std::function<void()> call = handler;
@@ -83,6 +104,26 @@ void dispatch(const std::function<void()>& handler)
     } catch (...) {
         _UnhandledException(std::current_exception());
     }
+    --g_handlerDepth;
+    try {
+        runActionsAfterDepth(g_handlerDepth);
+    } catch (...) {
+        _UnhandledException(std::current_exception());
+    }
+}
+
+int handlerDepth()
+{
+    return g_handlerDepth;
+}
+
+void whenHandlerReturns(std::function<void()> action)
+{
+    if (g_handlerDepth == 0) {
+        action();
+        return;
+    }
+    g_afterHandler.emplace_back(g_handlerDepth, std::move(action));
 }
 
 void MsgBox(const QString& text)

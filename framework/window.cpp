@@ -4,6 +4,7 @@
 #include "framework/controls.h"
 #include "framework/keys.h"
 #include "framework/menu.h"
+#include "framework/x11_hints.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +13,9 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QWindow>
+#include <QScreen>
+#include <QThread>
 
 #include <algorithm>
 #include <map>
@@ -65,8 +69,20 @@ void Window::construct(const QString& className)
     for (const auto& [name, object] : m_controls)
         if (auto* group = dynamic_cast<GroupBox*>(object))
             group->lower();
-    if (m_visibleOnCreation)
-        show();
+    // A window made outside any handler (the main window at start-up) shows
+    // at once; one made by a handler shows when that handler returns, unless
+    // the handler shows it first: ShowModal then maps it once, already modal.
+    if (m_visibleOnCreation) {
+        if (handlerDepth() == 0) {
+            showNow();
+        } else {
+            m_showPending = true;
+            whenHandlerReturns([self = QPointer<Window>(this)] {
+                if (self && self->m_showPending)
+                    self->showNow();
+            });
+        }
+    }
     for (const auto& [name, object] : m_controls)
         if (auto* rc = dynamic_cast<RectControl*>(object); rc && rc->Open)
             dispatch(rc->Open);
@@ -78,6 +94,40 @@ bool Window::Event_KeyDown(const QString&)
     return false;
 }
 
+void Window::showNow()
+{
+    m_showPending = false;
+    if (m_closed)
+        return;
+    if (!m_placed) {
+        m_placed = true;
+        // Centred on the screen, so that the whole window and its frame are
+        // on it whatever the window manager's own placement would do.
+        if (QScreen* screen = this->screen()) {
+            const QRect area = screen->availableGeometry();
+            const QSize size = frameGeometry().size();
+            // Room for a title bar and borders, which the frame gains only
+            // once a window manager has it.
+            constexpr int kFrameAllowance = 40;
+            const int x = area.left() + std::max(0, (area.width() - size.width()) / 2);
+            const int y = area.top() + std::max(0, (area.height() - size.height() - kFrameAllowance) / 2);
+            move(x, y);
+        }
+    }
+    // The native window gets its hints before it is first mapped.
+    winId();
+    x11::setWindowFunctions(this, m_closeBox, m_minimizeBox, m_maximizeBox && m_resizeable, m_resizeable);
+    show();
+}
+
+void Window::showPendingWindows(const Window* except)
+{
+    const std::vector<Window*> windows = registry();
+    for (Window* w : windows)
+        if (w != except && w->m_showPending)
+            w->showNow();
+}
+
 void Window::Show()
 {
     if (m_closed)
@@ -85,7 +135,7 @@ void Window::Show()
     // A minimised window comes back, maximised again if it was.
     if (windowState() & Qt::WindowMinimized)
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
+    showNow();
     raise();
     activateWindow();
 }
@@ -94,12 +144,20 @@ void Window::ShowModal()
 {
     if (m_closed)
         return;
-    // Qt applies a modality only when the window is shown; one already on
-    // screen (visible on creation) is shown again to become modal.
-    if (isVisible() && windowModality() != Qt::ApplicationModal)
+    // Windows still waiting for their handler to return are mapped first:
+    // mapped later, during the modal loop, they would cover this one.
+    showPendingWindows(this);
+    // Qt applies a modality only when the window is mapped. A window already
+    // on screen is hidden first, and mapped again only once the window
+    // manager has withdrawn it: mapped sooner, it can stay withdrawn, never
+    // seen. (A window made by the handler that shows it modally is not on
+    // screen yet and is mapped once, already modal.)
+    if (isVisible() && windowModality() != Qt::ApplicationModal) {
         hide();
+        waitUntilWithdrawn();
+    }
     setWindowModality(Qt::ApplicationModal);
-    show();
+    showNow();
     raise();
     activateWindow();
     QPointer<Window> self(this);
@@ -116,11 +174,22 @@ void Window::ShowModal()
         m_modalLoop = nullptr;
 }
 
+void Window::waitUntilWithdrawn()
+{
+    // Bounded: a window manager that never answers does not hang the program.
+    constexpr int kMaxWaitMs = 2000;
+    for (int waited = 0; waited < kMaxWaitMs && x11::managedByWindowManager(this); waited += 5) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+}
+
 void Window::Close()
 {
     if (m_closed)
         return;
     m_closed = true;
+    m_showPending = false;
     unregister();
     hide();
     if (m_modalLoop)
@@ -228,10 +297,16 @@ void Window::applyWindowFlags()
         flags |= Qt::WindowMinimizeButtonHint;
     if (m_maximizeBox && m_resizeable)
         flags |= Qt::WindowMaximizeButtonHint;
-    const bool shown = isVisible();
-    setWindowFlags(flags);
-    if (shown)
-        show();
+    if (!isVisible()) {
+        setWindowFlags(flags);
+        return;
+    }
+    // On screen, the native window takes the new flags as it stands: never
+    // hidden and mapped again.
+    overrideWindowFlags(flags);
+    if (QWindow* native = windowHandle())
+        native->setFlags(flags);
+    x11::setWindowFunctions(this, m_closeBox, m_minimizeBox, m_maximizeBox && m_resizeable, m_resizeable);
 }
 
 void Window::setMenuBar(fw::MenuBar* bar)

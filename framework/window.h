@@ -6,6 +6,13 @@
 // then Event_Open. Each class has one implicit instance, found by class name
 // while the window is open; a closed window is never found again.
 //
+// A window reaches the screen once, already as what it is: one visible on
+// creation shows at once when made outside any handler (the main window at
+// start-up), else when the handler that made it returns, unless that handler
+// shows it first, so ShowModal maps it once, already modal. It opens centred
+// on the screen, and the window manager is asked for no title-bar button the
+// window lacks (no close button without a close box).
+//
 // Keys: a key goes to the window's Event_KeyDown unless an editable text
 // field has the focus (it takes the key; Tab and Shift+Tab move the focus to
 // the next or previous editable field) or a Ctrl, Alt or Meta shortcut is
@@ -56,6 +63,8 @@ public:
     virtual void Event_Open() {}
     virtual bool Event_KeyDown(const QString& key);
 
+    // Shows the window (a window made by a handler and visible on creation
+    // otherwise shows when that handler returns).
     void Show();
     // Shows the window modally and returns when it has closed.
     void ShowModal();
@@ -138,6 +147,10 @@ protected:
 
 private:
     void unregister();
+    // Maps the window (placed and given its hints the first time).
+    void showNow();
+    static void showPendingWindows(const Window* except);
+    void waitUntilWithdrawn();
     void applyWindowFlags();
     int menuBarHeight() const;
     QString m_className;
@@ -152,6 +165,8 @@ private:
     bool m_resizeable = false;
     QSize m_minContent{64, 64}, m_maxContent{32000, 32000};
     bool m_visibleOnCreation = true;
+    bool m_showPending = false;  // visible on creation, shown when its handler returns
+    bool m_placed = false;
     bool m_closed = false;
     bool m_constructed = false;
     QEventLoop* m_modalLoop = nullptr;

@@ -1,6 +1,7 @@
 // Windows: which keys reach Event_KeyDown and as what text, implicit
 // instances (found while open, built anew after Close), the build order,
 // Show of a hidden or minimised window, and ShowModal with the test hooks.
+#include "framework/application.h"
 #include "framework/controls.h"
 #include "framework/core/nil.h"
 #include "framework/window.h"
@@ -413,6 +414,86 @@ TEST_F(ImplicitWindows, ShowModalReturnsWhenTheWindowCloses)
         }
         flushDeletes();
     }
+}
+
+// Counts the times a window is shown and hidden, and whether it was modal
+// each time it was shown.
+class MapLog : public QObject {
+public:
+    QStringList events;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* w = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show)
+            events << (w->windowModality() == Qt::ApplicationModal ? QStringLiteral("show modal")
+                                                                   : QStringLiteral("show"));
+        else if (event->type() == QEvent::Hide)
+            events << QStringLiteral("hide");
+        return false;
+    }
+};
+
+TEST_F(ImplicitWindows, AWindowReachesTheScreenOnceAlreadyAsWhatItIs)
+{
+    // A window manager may leave a window withdrawn when it is hidden and
+    // shown again at once: a window made by a handler is mapped once, by
+    // ShowModal already modal, or when that handler returns.
+    const QString cls = QStringLiteral("ModalWindow");
+    struct Case {
+        const char* name;
+        bool modal;
+        const char* expected;  // until it is closed
+    };
+    const Case cases[] = {
+        {"shown modally by the handler that made it", true, "show modal, hide"},
+        {"left to show when that handler returns", false, "show"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapLog log;
+        bool visibleInHook = false, visibleAfterOpen = true;
+        fw::Window::setModalHook(cls, [&](fw::Window* w) {
+            visibleInHook = w->isVisible();
+            w->Close();
+        });
+        fw::Window* made = nullptr;
+        fw::dispatch([&] {
+            made = fw::Window::implicitInstance<OrderWindow>(cls);
+            made->installEventFilter(&log);
+            visibleAfterOpen = made->isVisible();
+            if (c.modal)
+                made->ShowModal();
+        });
+        EXPECT_FALSE(visibleAfterOpen) << "not on screen before the handler shows it or returns";
+        EXPECT_EQ(log.events.join(QStringLiteral(", ")).toStdString(), c.expected);
+        if (c.modal) {
+            EXPECT_TRUE(visibleInHook) << "on screen while modal";
+        } else {
+            EXPECT_TRUE(made->isVisible()) << "on screen once the handler returned";
+            made->Close();
+        }
+        flushDeletes();
+    }
+}
+
+TEST_F(ImplicitWindows, WindowsStillToShowAreShownBeforeAModalOne)
+{
+    // Shown during the modal loop, they would cover the modal window.
+    bool hookRan = false, otherOnScreen = false;
+    fw::Window::setModalHook(QStringLiteral("ModalWindow"), [&](fw::Window* w) {
+        fw::Window* other = fw::Window::_GetImplicitWindow(QStringLiteral("OrderWindow"));
+        hookRan = true;
+        otherOnScreen = other && other->isVisible();
+        w->Close();
+    });
+    fw::dispatch([&] {
+        (void)fw::Window::implicitInstance<OrderWindow>(QStringLiteral("OrderWindow"));
+        fw::Window::implicitInstance<OrderWindow>(QStringLiteral("ModalWindow"))->ShowModal();
+    });
+    EXPECT_TRUE(hookRan);
+    EXPECT_TRUE(otherOnScreen) << "the window made first is on screen while the modal one shows";
 }
 
 } // namespace
