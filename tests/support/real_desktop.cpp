@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -357,10 +358,35 @@ bool PrivateXServer::startWindowManager(QString* why)
         return false;
     QProcess& running = *wm;
     m_helpers.push_back(std::move(wm));
-    // It manages the screen once it names its check window on the root.
+    // It has the screen once it names its check window on the root.
     if (!waitUntil([&] { return windowManagerRunning(m_display) || running.state() != QProcess::Running; }, 15'000) ||
         running.state() != QProcess::Running) {
         *why = QStringLiteral("%1 did not take the screen of %2; its output:\n%3").arg(program, m_name, readLog(log));
+        return false;
+    }
+    // It manages windows once it has framed one of ours. Measured here:
+    // Openbox names its check window before it handles map requests, and a
+    // window mapped in that moment stays unmapped for good; a probe that is
+    // not framed within a while is made again.
+    const Window root = DefaultRootWindow(m_display);
+    const auto managing = [&](Window probe) {
+        const std::vector<unsigned long> all = managedWindows(m_display);
+        return std::find(all.begin(), all.end(), probe) != all.end() && isViewable(m_display, probe);
+    };
+    const QDeadlineTimer deadline(15'000);
+    bool framed = false;
+    while (!framed && !deadline.hasExpired() && running.state() == QProcess::Running) {
+        const Window probe = XCreateSimpleWindow(m_display, root, 0, 0, 10, 10, 0, 0, 0);
+        XStoreName(m_display, probe, "window manager probe");
+        XMapWindow(m_display, probe);
+        settle(m_display);
+        framed = waitUntil([&] { return managing(probe); }, 500);
+        XDestroyWindow(m_display, probe);
+        settle(m_display);
+        waitUntil([&] { return !managing(probe); }, 1000);
+    }
+    if (!framed) {
+        *why = QStringLiteral("%1 framed no window on %2; its output:\n%3").arg(program, m_name, readLog(log));
         return false;
     }
     return true;
