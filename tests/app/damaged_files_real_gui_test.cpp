@@ -248,9 +248,16 @@ TEST_F(DamagedFiles, NoHomeIsAMessageAndNothingIsMade)
     ASSERT_EQ(chmod(QFile::encodeName(bin + QStringLiteral("/quorvel")).constData(), 0755), 0);
     ASSERT_EQ(system(QStringLiteral("chmod -R a+rX '%1'").arg(m_tree.path()).toUtf8().constData()), 0);
 
+    // The display's cookie, in a copy that only nobody reads.
+    const QString cookie = m_tree.filePath(QStringLiteral("Xauthority"));
+    ASSERT_TRUE(QFile::copy(m_server.authorityFile(), cookie));
+    ASSERT_EQ(chown(QFile::encodeName(cookie).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(cookie).constData(), 0600), 0);
+
     m_program = std::make_unique<RealProgram>(m_server, m_config.path());
     m_program->environment().remove(QStringLiteral("HOME"));
     m_program->environment().remove(QStringLiteral("XDG_CONFIG_HOME"));
+    m_program->environment().insert(QStringLiteral("XAUTHORITY"), cookie);
     const QByteArray savedBuild = qgetenv("QUORVEL_BUILD_DIR");
     qputenv("QUORVEL_BUILD_DIR", QFile::encodeName(m_tree.path()));
     QString why;

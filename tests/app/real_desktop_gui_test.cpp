@@ -6,19 +6,19 @@
 #include "tests/prefs/default_prefs.h"
 #include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
+#include "tests/support/real_desktop_fixture.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
-#include <iostream>
-#include <memory>
+#include <optional>
 
 namespace {
 
@@ -37,54 +37,8 @@ const QPoint kAllSuccess(289 + 10, 74 + 9);
 const QPoint kAllFailure(289 + 10, 222 + 9);
 const QPoint kPrefsOk(464 + 34, 341 + 10);
 
-class RealDesktop : public ::testing::Test {
+class RealDesktop : public RealDesktopTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_config.isValid());
-        QString why;
-        ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
-    }
-
-    // What the screen showed when a test failed, kept for a look.
-    void TearDown() override
-    {
-        if (!HasFailure())
-            return;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const QString file = qEnvironmentVariable("QUORVEL_BUILD_DIR") + QStringLiteral("/real_desktop_") +
-                             QString::fromLatin1(info->name()) + QStringLiteral(".png");
-        if (grabWindow(display(), rootWindow(display())).save(file))
-            std::cerr << "The screen at the failure: " << file.toStdString() << "\n";
-    }
-
-    Display* display() const { return m_server.display(); }
-
-    // Starts the program; with a preferences file it opens on the main window,
-    // without one it shows the Preferences window first.
-    void startProgram(bool withPrefs, const QByteArray& prefs = kDefaultPrefs)
-    {
-        if (withPrefs) {
-            ASSERT_TRUE(writePrefs(m_config.path(), prefs));
-        }
-        m_program = std::make_unique<RealProgram>(m_server, m_config.path());
-        QString why;
-        ASSERT_TRUE(m_program->start(&why)) << why.toStdString();
-    }
-
-    // Waits until the window is off the screen.
-    void waitUntilGone(unsigned long window, const char* what)
-    {
-        const QElapsedTimer clock = started();
-        auto shown = [&] {
-            const std::vector<unsigned long> all = topLevelWindows(display());
-            return std::find(all.begin(), all.end(), window) != all.end();
-        };
-        while (shown() && clock.elapsed() < kWindowTimeoutMs)
-            QThread::msleep(5);
-        EXPECT_FALSE(shown()) << what << " is still on screen";
-    }
-
     // Clicks a control at its layout place in the main window's content area.
     void clickInMain(unsigned long main, QPoint at)
     {
@@ -95,8 +49,7 @@ protected:
     // before the keys is the click on Start.
     unsigned long startRun(const QByteArray& prefs = kDefaultPrefs)
     {
-        startProgram(true, prefs);
-        const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
+        const unsigned long main = startOnMainWindow(prefs);
         if (main) {
             EXPECT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
         }
@@ -124,16 +77,6 @@ protected:
             << what << ": the program still runs";
         EXPECT_EQ(code, 0) << what << "; standard error:\n" << m_program->standardError().toStdString();
     }
-
-    QByteArray prefsFile() const
-    {
-        QFile f(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-    }
-
-    QTemporaryDir m_config;
-    PrivateXServer m_server;
-    std::unique_ptr<RealProgram> m_program;  // stops before the server
 };
 
 // Keys typed during the wait after a key wait in the window system's queue;
@@ -241,8 +184,8 @@ TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
                           {"key capture over the Preferences from the Prefs button", false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(m_config.path() + QStringLiteral("/Quorvel/PREFS"));
-        startProgram(!c.firstStart, own);
+        QFile::remove(configHome() + QStringLiteral("/Quorvel/PREFS"));
+        startProgram(c.firstStart ? std::nullopt : std::optional<QByteArray>(own));
         if (!c.firstStart) {
             const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
             ASSERT_NE(main, 0UL);
@@ -267,7 +210,7 @@ TEST_F(RealDesktop, CtrlQQuitsFromTheModalWindows)
 
 TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
 {
-    startProgram(false);
+    startProgram(std::nullopt);
     const unsigned long main = m_program->expectWindow(kMainTitle, kWindowTimeoutMs);
     ASSERT_NE(main, 0UL);
     const unsigned long prefs = m_program->expectWindow(QStringLiteral("Preferences"), kWindowTimeoutMs);
@@ -301,6 +244,40 @@ TEST_F(RealDesktop, WindowTitlesAreExactlyTheirOwn)
     focusWindow(display(), output);
     tapKey(display(), QStringLiteral("ctrl+q"));
     expectExit(3000, "Ctrl+Q in the Output window");
+}
+
+// No other user of the machine can type into a test's display: a client
+// without the server's cookie, or with another, is refused.
+TEST_F(RealDesktop, TheDisplayAdmitsOnlyClientsWithItsCookie)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString other = dir.filePath(QStringLiteral("other"));
+    QFile(other).open(QIODevice::WriteOnly);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xauth"), {QStringLiteral("-q"), QStringLiteral("-f"), other,
+                                                          QStringLiteral("add"), m_server.displayName(),
+                                                          QStringLiteral("."), QStringLiteral("0123456789abcdef0123456789abcdef")}),
+              0);
+    struct Case {
+        const char* name;
+        QString authority;
+        bool admitted;
+    };
+    const Case cases[] = {{"no cookie", dir.filePath(QStringLiteral("none")), false},
+                          {"another cookie", other, false},
+                          {"the server's cookie", m_server.authorityFile(), true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XAUTHORITY"), c.authority);
+        client.setProcessEnvironment(env);
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), m_server.displayName()});
+        ASSERT_TRUE(client.waitForFinished(10'000)) << "xdpyinfo (x11-utils) did not end";
+        EXPECT_EQ(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0, c.admitted)
+            << client.readAll().left(300).toStdString();
+    }
 }
 
 TEST_F(RealDesktop, TheHarnessFailsOnWhatItDoesNotExpect)

@@ -141,10 +141,10 @@ protected:
     void record(Recorded* out)
     {
         QString why;
-        PrivatePulseAudio pulse;
-        ASSERT_TRUE(pulse.start(&why)) << why.toStdString();
-        SinkRecorder recorder(pulse);
-        ASSERT_TRUE(recorder.start(&why)) << why.toStdString();
+        RecordedPulseAudio sound;
+        ASSERT_TRUE(sound.start(&why)) << why.toStdString();
+        PrivatePulseAudio& pulse = sound.pulse();
+        SinkRecorder& recorder = sound.recorder();
         PrivateXServer x;
         ASSERT_TRUE(x.start(&why)) << why.toStdString();
         RealProgram program(x, configHome());

@@ -6,26 +6,22 @@
 // greyed Return is a response key like any other.
 #include "tests/support/main_window_screen.h"
 #include "tests/support/real_desktop.h"
+#include "tests/support/real_desktop_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include <iostream>
-#include <memory>
-
 namespace {
 
 using namespace quorvel::test;
 
-const QString kMainTitle = QString::fromLatin1(kMainWindowTitle);
 // The wait after a key lasts until the tick count has advanced by 31.
 constexpr int kWaitMs = 31 * 1000 / 60;
 
@@ -35,39 +31,8 @@ const QByteArray kKeysYN = "PESTPREFS\t50\t7\t.45\t0\t100\t100\t121\t110\t0\t0\t
 const QByteArray kReturnIsSuccess = "PESTPREFS\t50\t7\t.45\t0\t100\t100\t13\t110\t0\t0\t20\t80\t7\t.45\t0\tENDOFFILE";
 
 
-class ResponseKeys : public ::testing::Test {
+class ResponseKeys : public RealDesktopTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_config.isValid());
-        QString why;
-        ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
-    }
-
-    void TearDown() override
-    {
-        if (!HasFailure() || !m_server.display())
-            return;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const QString file = qEnvironmentVariable("QUORVEL_BUILD_DIR") + QStringLiteral("/response_keys_") +
-                             QString::fromLatin1(info->name()) + QStringLiteral(".png");
-        if (grabWindow(display(), rootWindow(display())).save(file))
-            std::cerr << "The screen at the failure: " << file.toStdString() << "\n";
-    }
-
-    Display* display() const { return m_server.display(); }
-
-    unsigned long startProgram(const QByteArray& prefs)
-    {
-        EXPECT_TRUE(writePrefs(m_config.path(), prefs));
-        m_program = std::make_unique<RealProgram>(m_server, m_config.path());
-        QString why;
-        EXPECT_TRUE(m_program->start(&why)) << why.toStdString();
-        const unsigned long main = m_program->waitForWindow(kMainTitle, kWindowTimeoutMs);
-        EXPECT_NE(main, 0UL) << m_program->standardError().toStdString();
-        return main;
-    }
-
     // A release of the key and its next press in one request to the server,
     // as one network write of a remote display carries them.
     void releaseAndPressTogether(const char* keysym)
@@ -77,15 +42,11 @@ protected:
         XTestFakeKeyEvent(display(), code, True, CurrentTime);
         XSync(display(), False);
     }
-
-    QTemporaryDir m_config;
-    PrivateXServer m_server;
-    std::unique_ptr<RealProgram> m_program;  // stops before the server
 };
 
 TEST_F(ResponseKeys, SixPressesWhoseReleasesComeWithTheNextPressAreSixTrials)
 {
-    const unsigned long main = startProgram(kKeysYN);
+    const unsigned long main = startOnMainWindow(kKeysYN);
     ASSERT_NE(main, 0UL);
     ASSERT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
     HistoryOnScreen history(display(), main);
@@ -106,7 +67,7 @@ TEST_F(ResponseKeys, SixPressesWhoseReleasesComeWithTheNextPressAreSixTrials)
 
 TEST_F(ResponseKeys, AKeyHeldForTwoSecondsIsOneTrialAndTheNextPressAnother)
 {
-    const unsigned long main = startProgram(kKeysYN);
+    const unsigned long main = startOnMainWindow(kKeysYN);
     ASSERT_NE(main, 0UL);
     ASSERT_TRUE(pressStart(display(), main, kWindowTimeoutMs)) << "Start did not run";
     HistoryOnScreen history(display(), main);
@@ -126,7 +87,7 @@ TEST_F(ResponseKeys, AKeyHeldForTwoSecondsIsOneTrialAndTheNextPressAnother)
 
 TEST_F(ResponseKeys, ReturnInAFieldStartsTheRunAndThenIsAResponse)
 {
-    const unsigned long main = startProgram(kReturnIsSuccess);
+    const unsigned long main = startOnMainWindow(kReturnIsSuccess);
     ASSERT_NE(main, 0UL);
     const int top = waitForContentTop(display(), main, kWindowTimeoutMs);
     ASSERT_GE(top, 0);

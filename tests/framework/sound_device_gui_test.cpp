@@ -21,6 +21,7 @@
 namespace {
 
 using quorvel::test::PrivatePulseAudio;
+using quorvel::test::RecordedPulseAudio;
 using quorvel::test::SinkRecorder;
 
 QString resource(const char* name)
@@ -51,12 +52,10 @@ double msUntilSilent(fw::Sound& sound, int limitMs)
 TEST(SoundDevice, PlaysOverlapsRestartsAndSurvivesTheServerGoingAway)
 {
     QString why;
-    PrivatePulseAudio pulse;
-    ASSERT_TRUE(pulse.start(&why)) << why.toStdString();
-    // A listener on the sink keeps it working in short blocks, as a sound
-    // card's does; alone, the null sink takes in sound two seconds at a time.
-    SinkRecorder recorder(pulse);
-    ASSERT_TRUE(recorder.start(&why)) << why.toStdString();
+    RecordedPulseAudio sound;
+    ASSERT_TRUE(sound.start(&why)) << why.toStdString();
+    PrivatePulseAudio& pulse = sound.pulse();
+    SinkRecorder& recorder = sound.recorder();
     // Before the first sound: the output device opens with it.
     QProcessEnvironment env;
     pulse.addClientEnvironment(env);

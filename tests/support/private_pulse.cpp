@@ -226,4 +226,11 @@ std::vector<float> SinkRecorder::samplesFrom(qint64 from) const
     return out;
 }
 
+RecordedPulseAudio::RecordedPulseAudio() : m_recorder(m_pulse) {}
+
+bool RecordedPulseAudio::start(QString* why)
+{
+    return m_pulse.start(why) && m_recorder.start(why);
+}
+
 } // namespace quorvel::test

@@ -78,4 +78,21 @@ private:
     QProcess m_recorder;
 };
 
+// A private PulseAudio whose sink is recorded from the start: what a sound
+// test listens through. The listener also keeps the null sink working in
+// short blocks, as a sound card's does; alone, it takes in sound two seconds
+// at a time.
+class RecordedPulseAudio {
+public:
+    RecordedPulseAudio();
+    // Starts the daemon, then the recorder; false with the reason.
+    bool start(QString* why);
+    PrivatePulseAudio& pulse() { return m_pulse; }
+    SinkRecorder& recorder() { return m_recorder; }
+
+private:
+    PrivatePulseAudio m_pulse;
+    SinkRecorder m_recorder;  // stops before the daemon
+};
+
 } // namespace quorvel::test

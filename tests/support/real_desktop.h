@@ -1,6 +1,7 @@
 #pragma once
 
-// Tests of the real program on a real X server: a private Xvfb, the program
+// Tests of the real program on a real X server: a private Xvfb that asks for
+// a cookie of its own, with or without a window manager, the program
 // started on it with the xcb platform and no accessibility bus, keys and
 // clicks typed through the X server (XTest), and the screen read back through
 // XGetImage, which sends the program no event.
@@ -15,6 +16,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -42,7 +44,15 @@ inline constexpr int kTeardownMs = 0;
 using FailureHandler = std::function<void(const QString& what)>;
 FailureHandler setFailureHandler(FailureHandler handler);
 
-// An Xvfb of the test's own (1280x1024x24, no TCP), stopped on destruction.
+// The window managers a private X server can run (Bare: none), each as
+// Debian installs it, with its default settings and no compositor.
+enum class WindowManager { Bare, Openbox, IceWM, Xfwm4, Metacity };
+// "bare", "openbox", "icewm", "xfwm4", "metacity".
+QString windowManagerName(WindowManager wm);
+
+// An Xvfb of the test's own (1280x1024x24, no TCP) that admits only clients
+// with its cookie, so that no other user of the machine can type into it,
+// optionally with a window manager; stopped on destruction.
 class PrivateXServer {
 public:
     PrivateXServer();
@@ -50,13 +60,30 @@ public:
     PrivateXServer(const PrivateXServer&) = delete;
     PrivateXServer& operator=(const PrivateXServer&) = delete;
 
-    // Starts the server and connects to it; false with the reason when not.
+    // Starts the server and connects to it; with a window manager, starts it
+    // too and waits until it manages the screen. False with the reason when
+    // not.
     bool start(QString* why);
+    bool start(WindowManager wm, QString* why);
     QString displayName() const { return m_name; }
     Display* display() const { return m_display; }
+    WindowManager windowManager() const { return m_wm; }
+    // The Xauthority file that holds the server's cookie.
+    QString authorityFile() const;
+    // DISPLAY and XAUTHORITY for a client of this server.
+    void addClientEnvironment(QProcessEnvironment& env) const;
 
 private:
+    bool startWindowManager(QString* why);
+    bool startProcess(QProcess& process, const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& env, const QString& log, QString* why);
+
+    QTemporaryDir m_dir;  // the cookie, the window manager's home and logs
+    WindowManager m_wm = WindowManager::Bare;
     std::unique_ptr<QProcess> m_server;
+    // The window manager and what it needs running (xfwm4: a session bus
+    // and its settings daemon), stopped last to first.
+    std::vector<std::unique_ptr<QProcess>> m_helpers;
     QString m_name;
     Display* m_display = nullptr;
 };
@@ -77,7 +104,8 @@ public:
     // environment; its standard output is dropped too.
     bool start(const QString& program, const QStringList& arguments, QString* why);
     // The first viewable top-level window whose name is exactly `title`, or
-    // 0 when none shows up in time.
+    // 0 when none shows up in time (under a window manager: the program's
+    // window in its frame).
     unsigned long waitForWindow(const QString& title, int timeoutMs);
     // The same for a window that must show: when none does, a failure naming
     // it, with what the program wrote to standard error so far.
@@ -101,14 +129,40 @@ unsigned long waitForWindow(Display* d, const QString& title, int timeoutMs);
 // timeoutMs.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
-// The viewable top-level windows, bottom to top.
+// The top-level windows, mapped or not, bottom to top: each child of the
+// root, or under a window manager the client window that a frame holds (the
+// one with WM_STATE).
+std::vector<unsigned long> clientWindows(Display* d);
+// Those of them that are viewable.
 std::vector<unsigned long> topLevelWindows(Display* d);
+// Those of them named exactly `title`, in any map state.
+std::vector<unsigned long> windowsNamed(Display* d, const QString& title);
+// Mapped, and every ancestor too (the frame under a window manager).
+bool isViewable(Display* d, unsigned long window);
 // _NET_WM_NAME, else WM_NAME.
 QString windowName(Display* d, unsigned long window);
 // The root window: the whole screen.
 unsigned long rootWindow(Display* d);
-// Gives the window the keyboard focus (there is no window manager).
+// Gives the window the keyboard focus: asks the window manager when one
+// runs (_NET_ACTIVE_WINDOW, as a pager does) and, when the focus is not there
+// a second later, or with none, sets it directly.
 void focusWindow(Display* d, unsigned long window);
+
+// What a window manager says: whether one runs (_NET_SUPPORTING_WM_CHECK on
+// the root, naming a window that names itself), the windows it manages
+// (_NET_CLIENT_LIST), the actions it allows on a window
+// (_NET_WM_ALLOWED_ACTIONS, atom names; `present` tells whether it set
+// them) and the frame it drew (_NET_FRAME_EXTENTS: left, right, top, bottom;
+// empty when not set).
+bool windowManagerRunning(Display* d);
+std::vector<unsigned long> managedWindows(Display* d);
+QStringList allowedActions(Display* d, unsigned long window, bool* present);
+std::vector<long> frameExtents(Display* d, unsigned long window);
+// A window property of 32-bit items (CARDINAL, _MOTIF_WM_HINTS, ...), any
+// type; empty when the window has none.
+std::vector<long> longProperty(Display* d, unsigned long window, const char* name);
+// The window's place on the screen (root coordinates) and size.
+QRect screenGeometry(Display* d, unsigned long window);
 
 // Keys by X keysym name ("y", "space", "Tab", "Return", "Control_L"); a
 // name X does not know, or a key the keyboard lacks, is a failure.
