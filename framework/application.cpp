@@ -112,11 +112,6 @@ void dispatch(const std::function<void()>& handler)
     }
 }
 
-int handlerDepth()
-{
-    return g_handlerDepth;
-}
-
 void whenHandlerReturns(std::function<void()> action)
 {
     if (g_handlerDepth == 0) {

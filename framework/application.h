@@ -41,8 +41,6 @@ void Quit(int code = 0);
 void _UnhandledException(const std::exception_ptr& error);
 // Calls a handler; an exception escaping it goes to the report.
 void dispatch(const std::function<void()>& handler);
-// How many handlers are running now, one inside another (0 outside any).
-int handlerDepth();
 // Runs `action` once the handler running now has returned (at once when no
 // handler runs); actions queued in one handler run in the order given.
 void whenHandlerReturns(std::function<void()> action);

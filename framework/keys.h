@@ -9,7 +9,8 @@
 //      press, press, ..., release; a press of a key that is already down (no
 //      release between) in the window that had its press is a repeat,
 //      whatever its time; one in another window, or after that window has
-//      gone (a window closed by the press never sees the release), is new. A release and the
+//      gone (a window closed by the press never sees the release), is new.
+//      A release and the
 //      next press that arrive together are two presses. Without that
 //      (another platform, keys made in-process) Qt's auto-repeat flag tells.
 //   2. Return and Enter press a window's enabled default button when the

@@ -14,10 +14,10 @@
 #include <QPointer>
 #include <QMoveEvent>
 #include <QResizeEvent>
-#include <QWindow>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <map>
@@ -75,15 +75,11 @@ void Window::construct(const QString& className)
     // at once; one made by a handler shows when that handler returns, unless
     // the handler shows it first: ShowModal then maps it once, already modal.
     if (m_visibleOnCreation) {
-        if (handlerDepth() == 0) {
-            showNow();
-        } else {
-            m_showPending = true;
-            whenHandlerReturns([self = QPointer<Window>(this)] {
-                if (self && self->m_showPending)
-                    self->showNow();
-            });
-        }
+        m_showPending = true;
+        whenHandlerReturns([self = QPointer<Window>(this)] {
+            if (self && self->m_showPending)
+                self->showNow();
+        });
     }
     for (const auto& [name, object] : m_controls)
         if (auto* rc = dynamic_cast<RectControl*>(object); rc && rc->Open)
@@ -109,10 +105,11 @@ void Window::showNow()
         m_keepOnScreen = true;
         QTimer::singleShot(300, this, [this] { keepOnScreen(); });
         QTimer::singleShot(2000, this, [this] { m_keepOnScreen = false; });
+        // The native window gets its hints before it is first mapped; it
+        // keeps them (a change of flags later sets them again).
+        winId();
+        x11::setWindowFunctions(this, m_closeBox, m_minimizeBox, m_maximizeBox && m_resizeable, m_resizeable);
     }
-    // The native window gets its hints before it is first mapped.
-    winId();
-    x11::setWindowFunctions(this, m_closeBox, m_minimizeBox, m_maximizeBox && m_resizeable, m_resizeable);
     show();
 }
 
